@@ -1,0 +1,276 @@
+// The user-interface run-time the program is written against: panels loaded
+// from the resource file, controls addressed by number, the menu bar, popups,
+// the event loop, the graph control, serial ports, files, printing and help.
+// Everything here is implemented over Qt; nothing outside src/platform and
+// src/toolbox sees Qt.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+// ---------------------------------------------------------------- run-time
+int InitCVIRTE(int argc, char *argv[]); // 0 on failure
+void CloseCVIRTE();
+
+// ---------------------------------------------------------------- callbacks
+using CtrlCallbackPtr = int (*)(int panel, int control, int event, void *callbackData,
+                                int eventData1, int eventData2);
+using PanelCallbackPtr = int (*)(int panel, int event, void *callbackData, int eventData1,
+                                 int eventData2);
+using MenuCallbackPtr = void (*)(int menuBar, int menuItem, void *callbackData, int panel);
+
+// The one table from the callback names the resource file uses to functions.
+void RegisterCtrlCallback(const std::string &name, CtrlCallbackPtr fn);
+void RegisterPanelCallback(const std::string &name, PanelCallbackPtr fn);
+void RegisterMenuCallback(const std::string &name, MenuCallbackPtr fn);
+bool IsCallbackRegistered(const std::string &name);
+// Every callback name the panels and menus of a resource file refer to.
+std::vector<std::string> ResourceCallbackNames(const std::string &resourceFile);
+
+constexpr int EVENT_NONE = 0;
+constexpr int EVENT_COMMIT = 1;
+constexpr int EVENT_VAL_CHANGED = 2;
+constexpr int EVENT_LEFT_CLICK = 3;
+constexpr int EVENT_LEFT_DOUBLE_CLICK = 4;
+constexpr int EVENT_RIGHT_CLICK = 5;
+constexpr int EVENT_RIGHT_DOUBLE_CLICK = 6;
+constexpr int EVENT_KEYPRESS = 7;
+constexpr int EVENT_GOT_FOCUS = 8;
+constexpr int EVENT_LOST_FOCUS = 9;
+constexpr int EVENT_CLOSE = 11;
+constexpr int EVENT_PANEL_SIZE = 12;
+constexpr int EVENT_PANEL_MOVE = 13;
+
+// ---------------------------------------------------------------- panels
+// Error codes of the run-time (negative results).
+constexpr int UIEBadPanelHandle = -4;
+constexpr int UIEPanelNotFound = -5;   // no such panel in the resource file
+constexpr int UIEFileNotFound = -6;    // resource file missing or unreadable
+constexpr int UIEBadControlId = -8;
+constexpr int UIECallbackNotFound = -9;
+constexpr int UIEOperationFailed = -10;
+
+int LoadPanel(int parentPanel, const std::string &resourceFile, int panelId);
+int DuplicatePanel(int destParent, int panel, const std::string &title, int top, int left);
+int DiscardPanel(int panel);
+int DisplayPanel(int panel);
+int HidePanel(int panel);
+int InstallPopup(int panel);
+int RemovePopup(int all); // 0: the top popup, 1: every popup
+int GetActivePanel();
+int SetActivePanel(int panel);
+bool PanelExists(int panel);
+
+// Panel attributes (numbers as the program uses them).
+constexpr int ATTR_TITLE = 0x1000;
+constexpr int ATTR_BACKCOLOR = 0x1001;
+constexpr int ATTR_VISIBLE = 530;
+constexpr int ATTR_LEFT = 531;
+constexpr int ATTR_TOP = 532;
+constexpr int ATTR_WIDTH = 533;
+constexpr int ATTR_HEIGHT = 540;
+constexpr int ATTR_WINDOW_ZOOM = 0x1002;       // VAL_NO_ZOOM, VAL_MINIMIZE, VAL_MAXIMIZE
+constexpr int ATTR_TITLE_BACKCOLOR = 576;      // title bar colour of a window
+constexpr int ATTR_TITLE_COLOR = 0x1003;       // title text colour
+constexpr int ATTR_ACTIVATE_WHEN_CLICKED_ON = 0x1004;
+constexpr int ATTR_CALLBACK_DATA_PATH = 630;   // a path kept with a control
+constexpr int VAL_NO_ZOOM = 0;
+constexpr int VAL_MINIMIZE = 1;
+constexpr int VAL_MAXIMIZE = 2;
+
+int SetPanelAttribute(int panel, int attribute, int value);
+int SetPanelAttribute(int panel, int attribute, const std::string &value);
+int GetPanelAttribute(int panel, int attribute, int *value);
+int GetPanelAttribute(int panel, int attribute, std::string *value);
+
+// ---------------------------------------------------------------- controls
+constexpr int ATTR_LABEL_TEXT = 0x2000;
+constexpr int ATTR_DIMMED = 0x2001;
+constexpr int ATTR_CTRL_VAL = 0x2002;
+constexpr int ATTR_TEXT_COLOR = 0x2003;
+constexpr int ATTR_TEXT_BGCOLOR = 0x2004;
+constexpr int ATTR_FRAME_COLOR = 0x2005;
+constexpr int ATTR_MAX_ENTRY_LENGTH = 0x2006;
+constexpr int ATTR_GAUGE_STYLE = 687; // appearance of a progress indicator
+
+int SetCtrlVal(int panel, int control, int value);
+int SetCtrlVal(int panel, int control, double value);
+int SetCtrlVal(int panel, int control, const std::string &value);
+int SetCtrlVal(int panel, int control, const char *value);
+int GetCtrlVal(int panel, int control, int *value);
+int GetCtrlVal(int panel, int control, double *value);
+int GetCtrlVal(int panel, int control, std::string *value);
+int DefaultCtrl(int panel, int control);
+int SetCtrlAttribute(int panel, int control, int attribute, int value);
+int SetCtrlAttribute(int panel, int control, int attribute, double value);
+int SetCtrlAttribute(int panel, int control, int attribute, const std::string &value);
+int SetCtrlAttribute(int panel, int control, int attribute, const char *value);
+int GetCtrlAttribute(int panel, int control, int attribute, int *value);
+int GetCtrlAttribute(int panel, int control, int attribute, double *value);
+int GetCtrlAttribute(int panel, int control, int attribute, std::string *value);
+int SetActiveCtrl(int panel, int control);
+bool CtrlExists(int panel, int control);
+
+// List boxes and rings: items have a label and an integer value.
+int InsertListItem(int panel, int control, int index, const std::string &label, int value);
+int ReplaceListItem(int panel, int control, int index, const std::string &label, int value);
+int DeleteListItem(int panel, int control, int index, int count);
+int ClearListCtrl(int panel, int control);
+int GetNumListItems(int panel, int control, int *count);
+int GetCtrlIndex(int panel, int control, int *index);
+int SetCtrlIndex(int panel, int control, int index);
+int GetLabelFromIndex(int panel, int control, int index, std::string *label);
+int GetValueFromIndex(int panel, int control, int index, int *value);
+int GetIndexFromValue(int panel, int control, int *index, int value);
+// Text boxes.
+int ResetTextBox(int panel, int control, const std::string &text);
+
+// Controls made at run time (legend frames and texts).
+constexpr int CTRL_RAISED_BOX = 382; // a frame
+constexpr int CTRL_TEXT_MSG = 160;   // a line of text
+int NewCtrl(int panel, int style, const std::string &label, int top, int left);
+int DiscardCtrl(int panel, int control);
+
+// ---------------------------------------------------------------- menus
+constexpr int ATTR_MENU_NAME = 0x3000;
+constexpr int ATTR_ITEM_NAME = 0x3001;
+constexpr int ATTR_CHECKED = 0x3002;
+constexpr int ATTR_SHORTCUT_KEY = 0x3003;
+// ATTR_DIMMED serves menus and items too.
+
+int GetPanelMenuBar(int panel);
+int SetMenuBarAttribute(int menuBar, int menuOrItemId, int attribute, int value);
+int SetMenuBarAttribute(int menuBar, int menuOrItemId, int attribute, const std::string &value);
+int GetMenuBarAttribute(int menuBar, int menuOrItemId, int attribute, int *value);
+int GetMenuBarAttribute(int menuBar, int menuOrItemId, int attribute, std::string *value);
+// Adds an item to menu `menuId` before item `beforeItem` (-1: at the end); gives its id.
+int NewMenuItem(int menuBar, int menuId, const std::string &itemLabel, int beforeItem,
+                int shortcutKey, MenuCallbackPtr callback, void *callbackData);
+int DiscardMenuItem(int menuBar, int itemId);
+// Runs the menu item's callback exactly as choosing it does.
+int InvokeMenuItem(int menuBar, int itemId);
+// "__x" marks the mnemonic letter x; gives the text Qt shows for it.
+std::string MnemonicText(const std::string &runtimeText);
+
+// ---------------------------------------------------------------- popups
+int MessagePopup(const std::string &title, const std::string &message);
+constexpr int VAL_GENERIC_POPUP_NO_CTRL = 0;
+constexpr int VAL_GENERIC_POPUP_BTN1 = 1;
+constexpr int VAL_GENERIC_POPUP_BTN2 = 2;
+constexpr int VAL_GENERIC_POPUP_BTN3 = 3;
+constexpr int VAL_GENERIC_POPUP_INPUT_STRING = 4;
+// Gives the button pressed (1..3); the response, when asked for, in *response.
+int GenericMessagePopup(const std::string &title, const std::string &message,
+                        const std::string &button1, const std::string &button2,
+                        const std::string &button3, std::string *response, int maxResponseLength,
+                        int buttonAlignment, int activeControl, int enterButton, int escapeButton);
+constexpr int VAL_NO_FILE_SELECTED = 0;
+constexpr int VAL_EXISTING_FILE_SELECTED = 1;
+constexpr int VAL_NEW_FILE_SELECTED = 2;
+constexpr int VAL_OK_BUTTON = 0;
+constexpr int VAL_SAVE_BUTTON = 1;
+constexpr int VAL_SELECT_BUTTON = 2;
+constexpr int VAL_LOAD_BUTTON = 3;
+int FileSelectPopup(const std::string &defaultDirectory, const std::string &defaultFileSpec,
+                    const std::string &fileTypeList, const std::string &title, int buttonLabel,
+                    int restrictDirectory, int restrictExtension, int allowCancel,
+                    int allowMakeDirectory, std::string *pathName);
+int DirSelectPopup(const std::string &defaultDirectory, const std::string &title,
+                   int allowCancel, int allowMakeDirectory, std::string *pathName);
+
+// Test seam: in scripted mode, blocking popups take their answers from a
+// queue instead of a person, and every popup shown is recorded.
+struct PopupRecord {
+    std::string kind; // "message", "generic", "file", "dir"
+    std::string title;
+    std::string text;
+    std::vector<std::string> buttons;
+};
+struct PopupAnswer {
+    std::string titleContains; // the popup's title must contain this
+    int button = 1;            // button pressed, or FileSelectPopup/DirSelectPopup's result
+    std::string response;      // response field text, or the chosen path
+};
+void SetPopupScriptMode(bool scripted);
+bool PopupScriptMode();
+void ScriptPopup(const PopupAnswer &answer);
+int ScriptedPopupsLeft();
+const std::vector<PopupRecord> &PopupLog();
+void ClearPopupLog();
+// Called for a popup with no (matching) scripted answer; tests make it fail.
+void SetUnexpectedPopupHandler(std::function<void(const PopupRecord &)> handler);
+
+// ---------------------------------------------------------------- event loop
+int RunUserInterface();
+int QuitUserInterface(int returnCode);
+// Wait mode 0: does not wait. Gives the event (EVENT_COMMIT) or 0.
+int GetUserEvent(int wait, int *panel, int *control);
+int ProcessDrawEvents();
+int ProcessSystemEvents();
+int SetWaitCursor(int on);
+int GetWaitCursorState();
+void Delay(double seconds);
+int ResetTimer(int panel, int control);
+int MakeApplicationActive();
+// Calls fn once the event loop runs (tests drive the program from inside it).
+void PostDeferredCall(std::function<void()> fn, int delayMs = 0);
+
+// ---------------------------------------------------------------- files, dates
+int GetProjectDir(std::string *dir);
+void SetProjectDirForTesting(const std::string &dir);
+// 1 and the size when the file exists, else 0.
+int GetFileInfo(const std::string &path, long *size);
+int SetDir(const std::string &dir);
+std::string GetDir();
+int DeleteFile(const std::string &path);
+int CopyFile(const std::string &source, const std::string &target);
+// Every file of `dir` whose name matches the wildcard pattern ("*.tmp").
+std::vector<std::string> FindFiles(const std::string &dir, const std::string &pattern);
+void GetSystemDate(int *month, int *day, int *year);
+void GetSystemTime(int *hours, int *minutes, int *seconds);
+std::string DateStr(); // "MM-DD-YYYY"
+std::string TimeStr(); // "HH:MM:SS"
+// Position of pattern in buffer[start .. start+count) or -1; count -1: to the end.
+int FindPattern(const std::string &buffer, int start, int count, const std::string &pattern,
+                int caseSensitive, int fromRight);
+int MaxMin1D(const double *array, int count, double *max, int *maxIndex, double *min,
+             int *minIndex);
+
+// ---------------------------------------------------------------- Qt bridge
+// For the toolbox: the widget behind a panel handle (nullptr when none).
+QWidget *PanelWidget(int panel);
+QWidget *CtrlWidget(int panel, int control);
+
+// ---------------------------------------------------------------- serial ports
+// Port n is the link or device COMn of the program directory when there is
+// one, else the n-th serial device of the system (USB adapters first).
+constexpr int kRs232NoSuchPort = -2;       // the number names no device
+constexpr int kRs232CannotOpen = -7;       // the device exists but cannot be opened
+constexpr int kRs232PortNotOpen = -3;
+constexpr int kRs232TimeOut = -99;         // nothing arrived within the time-out
+constexpr int kRs232WriteFailed = -12;
+int OpenComConfig(int port, const std::string &deviceName, long baudRate, int parity,
+                  int dataBits, int stopBits, int inputQueueSize, int outputQueueSize);
+int SetXMode(int port, int mode);
+int SetComTime(int port, double timeoutSeconds);
+int ComWrt(int port, const char *buffer, int count);
+int ComRd(int port, char *buffer, int count);
+int ComRdTerm(int port, char *buffer, int count, int terminationByte);
+int FlushInQ(int port);
+int FlushOutQ(int port);
+int CloseCom(int port);
+int GetRs232Err();
+// The device port n names, or "" when none (for the dialog's list of ports).
+std::string ComPortDevice(int port);
+
+// ---------------------------------------------------------------- graph
+// (graph.cpp: PlotXY, cursors, axes, over QCustomPlot)
+
+// ---------------------------------------------------------------- printing, clipboard, help
+// (print.cpp, help.cpp)
+
+// ---------------------------------------------------------------- spreadsheet automation
+// (automation.cpp)
