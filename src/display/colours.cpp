@@ -1,0 +1,3 @@
+#include "display/display.h"
+
+int displayColours[7] = {0xFF0000, 0xC0C0C0, 0x000080, 0x00FF00, 0xFFFF00, 0x000000, 0};
