@@ -1,0 +1,105 @@
+// Application shell: start-up and exit, the settings file, languages, menus,
+// the toolbar and the numbered error messages.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// ---------------------------------------------------------------- start-up, exit
+extern int mainPanel;
+extern int menuBar;
+extern int mainBackColour;
+extern std::string settingsPath;
+
+// Panels loaded at start and kept for the whole run.
+extern int splashPanel;    // 14
+extern int templatePanel;  // 9, copied for each graph window
+extern int scalesPanel;    // 8
+extern int spreadsheetPanel; // 4
+extern int progressPanel;  // 15
+
+constexpr int PANEL_COMMUNICATION = 1;
+constexpr int PANEL_SELECTION = 2;
+constexpr int PANEL_IN_PROGRESS = 3;
+constexpr int PANEL_SPREADSHEET = 4;
+constexpr int PANEL_ALARM = 5;
+constexpr int PANEL_COLOURS = 6;
+constexpr int PANEL_CONSTANT = 7;
+constexpr int PANEL_SCALES = 8;
+constexpr int PANEL_TEMPLATE = 9;
+constexpr int PANEL_TEXT = 10;
+constexpr int PANEL_ABOUT = 11;
+constexpr int PANEL_RECORDING_LIST = 12;
+constexpr int PANEL_SPLASH = 14;
+constexpr int PANEL_PROGRESS = 15;
+constexpr int PANEL_MAIN = 16;
+
+// The resource file's full name in the project directory.
+std::string ResourceFile();
+// The program's start-up, event loop and shutdown; gives the process result.
+int VelorinderMain(int argc, const std::vector<std::string> &argv);
+// Start-up steps 1 to 11 (everything before the event loop); false when the
+// resource file is missing (the fatal message has been shown).
+bool StartUp();
+// Shutdown after the event loop: closes the port and discards the panels.
+void ShutDown();
+int Sortir(int panel, int control, int event, void *callbackData, int eventData1,
+           int eventData2);
+int Fenetre(int panel, int event, void *callbackData, int eventData1, int eventData2);
+
+// Registers every callback the resource file names (filled once at start).
+void RegisterCallbacks();
+
+// ---------------------------------------------------------------- settings file
+extern int mainTop, mainLeft, mainHeight, mainWidth, mainZoom;
+extern char recentFiles[4][300];
+extern int recentItems[4];
+extern std::string spreadsheetDir;
+constexpr int MENU_SAVE_ON_EXIT = 43;
+
+void ReadSettings();
+// Lines 3 to 17 of the settings file.
+std::string SettingsTailText();
+void WriteSettingsTail(std::FILE *file);
+void DefaultSettings();
+// The save at exit: full when "Save settings on exit" is ticked, else partial.
+void SaveSettingsAtExit();
+
+// ---------------------------------------------------------------- languages
+extern int language; // 0 French, 1 English, 2 German, 3 Spanish, 4 Italian
+extern int toolbar;
+constexpr int LANGUAGE_COUNT = 5;
+
+// A text in the five languages, French first.
+using Texts = const char *const[5];
+// The text of the current language (English when `language` is out of range).
+const char *Tr(const char *const texts[5]);
+
+extern const char *const YES_TEXT[5];
+extern const char *const NO_TEXT[5];
+extern const char *const HELP_SUFFIX[5];
+
+void Gestion_options(int menuBar, int menuItem, void *callbackData, int panel);
+void ApplyMenuLanguage(int menuBar);
+void ShowError(int code);
+// The message of error `code` in language `lang` ("" for a code never raised).
+std::string ErrorText(int code, int lang);
+std::string ErrorTitle(int code, int lang);
+void Griser_menus(int dim);
+// Asks a Yes/No question in the current language; true for Yes.
+bool AskYesNo(const std::string &title, const std::string &message);
+
+// Translation routines of the dialogs: each writes the current language's
+// texts into an already loaded panel.
+void TranslateColoursDialog(int panel);
+void TranslateSpreadsheetDialog(int panel);
+void TranslateAboutBox(int panel);
+void TranslateScalesDialog(int panel);
+void TranslateAlarmDialog(int panel);
+void TranslateTextDialog(int panel);
+void TranslateRecordingList(int panel);
+void TranslateSelectionDialog(int panel);
+void TranslateProgressPanel(int panel);
+void TranslateCommunicationDialog(int panel);
+void TranslateConstantDialog(int panel);
