@@ -252,6 +252,8 @@ constexpr int kRs232CannotOpen = -7;       // the device exists but cannot be op
 constexpr int kRs232PortNotOpen = -3;
 constexpr int kRs232TimeOut = -99;         // nothing arrived within the time-out
 constexpr int kRs232WriteFailed = -12;
+constexpr int kRs232IoError = -4;           // the device failed during a transfer
+constexpr int kRs232InvalidParameter = -10; // a setting or argument the port cannot take
 int OpenComConfig(int port, const std::string &deviceName, long baudRate, int parity,
                   int dataBits, int stopBits, int inputQueueSize, int outputQueueSize);
 int SetXMode(int port, int mode);

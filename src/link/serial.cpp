@@ -1,0 +1,246 @@
+// The serial port and the instrument's commands: presence test, "Md", "Mg",
+// "Mc", and the port search.
+#include "link/link.h"
+
+#include "platform/platform.h"
+#include "shell/shell.h"
+
+#include <cctype>
+#include <cstring>
+#include <string>
+
+int comPort = 1;
+int baudRate = 38400;
+int portOpen = 0;
+int importRunning = 1;
+int recordingCount = 0;
+char replyBuffer[REPLY_BUFFER_SIZE];
+
+namespace {
+
+constexpr int INPUT_QUEUE = 10000;
+constexpr int OUTPUT_QUEUE = 512;
+constexpr double PROBE_TIMEOUT = 4.0;
+constexpr double CONNECT_TIMEOUT = 10.0;
+constexpr double COMMAND_TIMEOUT = 2.0;
+constexpr double SETTLE_DELAY = 0.2;
+constexpr int PRESENCE_REPLY_MAX = 200;
+constexpr int SHORT_REPLY_MAX = 20;
+constexpr int MIN_LINE_BYTES = 26;       // fewer: nothing usable came
+constexpr int MIN_RECORDING_LENGTH = 35; // shorter lines are not recordings
+constexpr int MG_TRIES = 5;
+
+const char PRESENCE_REQUEST[] = " \r\n";
+const char COUNT_REQUEST[] = "Md\r\n";
+const char NEXT_REQUEST[] = "Mg\r\n";
+const char CLEAR_REQUEST[] = "Mc\r\n";
+
+int OpenPort(int port, int baud) {
+    return OpenComConfig(port, "", baud, 0, 8, 1, INPUT_QUEUE, OUTPUT_QUEUE);
+}
+
+void FlushBoth(int port) {
+    FlushInQ(port);
+    FlushOutQ(port);
+}
+
+int Send(int port, const char *request) {
+    return ComWrt(port, request, static_cast<int>(std::strlen(request)));
+}
+
+// The error of a failed port call; never 0, so that a failure cannot pass
+// for a result.
+int LastPortError() {
+    int err = GetRs232Err();
+    return err < 0 ? err : kRs232TimeOut;
+}
+
+// Sends a request and reads one reply line into reply (size max + 1, zeroed).
+// The reply's length, or a negative port error.
+int Ask(const char *request, char *reply, int max) {
+    if (Send(comPort, request) < 0) return LastPortError();
+    std::memset(reply, 0, static_cast<std::size_t>(max) + 1);
+    int n = ComRdTerm(comPort, reply, max, LINE_END);
+    return n < 0 ? LastPortError() : n;
+}
+
+} // namespace
+
+bool ReplyContains(const char *reply, int length, const char *pattern, bool caseSensitive) {
+    if (length <= 0) return false;
+    return FindPattern(std::string(reply, static_cast<std::size_t>(length)), 0, -1, pattern,
+                       caseSensitive ? 1 : 0, 0) >= 0;
+}
+
+bool ParseRecordingCount(const char *reply, int *count) {
+    const char *p = reply;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
+    long value = 0;
+    while (std::isdigit(static_cast<unsigned char>(*p))) {
+        value = value * 10 + (*p - '0');
+        if (value > 1000000) return false; // no instrument holds that many
+        ++p;
+    }
+    if (negative) return false;
+    *count = static_cast<int>(value);
+    return true;
+}
+
+bool PollForStop() {
+    int panel = 0;
+    int control = 0;
+    if (GetUserEvent(0, &panel, &control) == EVENT_COMMIT && control == STOP_BUTTON) {
+        importRunning = 0;
+        return true;
+    }
+    return false;
+}
+
+int ProbeInstrument(int port, int baud) {
+    int r = OpenPort(port, baud);
+    if (r < 0) return r;
+    SetWaitCursor(1);
+    bool found = false;
+    int failure = 0;
+    for (int attempt = 0; attempt < 2 && !found && failure == 0; ++attempt) {
+        SetXMode(port, 1);
+        Delay(SETTLE_DELAY);
+        FlushBoth(port);
+        SetComTime(port, PROBE_TIMEOUT);
+        char reply[PRESENCE_REPLY_MAX + 1] = {};
+        if (Send(port, PRESENCE_REQUEST) < 0) {
+            failure = LastPortError();
+            break;
+        }
+        int n = ComRd(port, reply, PRESENCE_REPLY_MAX);
+        if (n < 0 && GetRs232Err() != kRs232TimeOut) {
+            failure = LastPortError(); // the device failed, not just silent
+            break;
+        }
+        if (ReplyContains(reply, n, "*E", false))
+            found = true;
+        else
+            FlushBoth(port);
+    }
+    if (found) {
+        FlushBoth(port);
+        SetComTime(port, COMMAND_TIMEOUT);
+        comPort = port;
+    } else {
+        // Nothing answered: give the device back rather than hold it locked.
+        CloseCom(port);
+    }
+    SetWaitCursor(0);
+    if (failure != 0) return failure;
+    return found ? 1 : 0;
+}
+
+int ConnectInstrument(int port, int baud) {
+    if (portOpen == 0) {
+        int r = OpenPort(port, baud);
+        if (r < 0) return r;
+        SetXMode(port, 1);
+        SetComTime(port, CONNECT_TIMEOUT);
+        Delay(SETTLE_DELAY);
+    }
+    FlushBoth(port);
+    SetComTime(port, CONNECT_TIMEOUT);
+    int result = -1;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (Send(port, PRESENCE_REQUEST) < 0) return LastPortError();
+        char reply[PRESENCE_REPLY_MAX + 1] = {};
+        int n = ComRdTerm(port, reply, PRESENCE_REPLY_MAX, LINE_END);
+        if (n < 0) return LastPortError();
+        if (ReplyContains(reply, n, "*E", false)) {
+            result = 1;
+            comPort = port;
+            break;
+        }
+        result = -1;
+        FlushBoth(port);
+    }
+    SetComTime(port, COMMAND_TIMEOUT);
+    FlushInQ(port);
+    return result;
+}
+
+int OpenTransferLink() {
+    SetWaitCursor(1);
+    int r = ConnectInstrument(comPort, baudRate);
+    if (r < 0) {
+        portOpen = 0;
+        SetWaitCursor(0);
+        ShowError(r == kRs232NoSuchPort ? 21 : r == kRs232CannotOpen ? 19 : 20);
+        CloseCom(comPort);
+        Griser_menus(0);
+        return -1;
+    }
+    portOpen = 1;
+    SetWaitCursor(0);
+    FlushOutQ(comPort);
+    FlushInQ(comPort);
+    Griser_menus(0);
+    return 0;
+}
+
+int ReadRecordingCount() {
+    char reply[SHORT_REPLY_MAX + 1];
+    int n = Ask(COUNT_REQUEST, reply, SHORT_REPLY_MAX);
+    if (n < 0) return n;
+    if (ReplyContains(reply, n, "*EX", true)) return -1;
+    if (ReplyContains(reply, n, "*E", false)) {
+        n = Ask(COUNT_REQUEST, reply, SHORT_REPLY_MAX);
+        if (n < 0) return n;
+    }
+    if (ReplyContains(reply, n, "*E", false)) return -1;
+    // A reply without a count must not leave an earlier count standing.
+    int count = 0;
+    if (!ParseRecordingCount(reply, &count)) return -1;
+    recordingCount = count;
+    return 0;
+}
+
+int ReadNextRecording() {
+    int result = -1;
+    int tries = MG_TRIES;
+    if (Send(comPort, NEXT_REQUEST) < 0) return LastPortError();
+    while (tries > 0) {
+        if (PollForStop()) tries = 0;
+        std::memset(replyBuffer, 0, sizeof replyBuffer);
+        if (importRunning != 1) {
+            // Stopped, here or while a skipped line was answered: end now.
+            result = 0;
+            break;
+        }
+        // One byte short of the buffer so that the line stays terminated.
+        int n = ComRdTerm(comPort, replyBuffer, REPLY_BUFFER_SIZE - 1, LINE_END);
+        if (n < 0 && GetRs232Err() != kRs232TimeOut) return LastPortError();
+        if (n < MIN_LINE_BYTES) {
+            --tries;
+            result = 99;
+            continue;
+        }
+        int length = static_cast<int>(std::strlen(replyBuffer));
+        PollForStop();
+        if (length >= MIN_RECORDING_LENGTH) {
+            result = 1;
+            tries = 0;
+        } else {
+            tries = MG_TRIES;
+            if (Send(comPort, NEXT_REQUEST) < 0) return LastPortError();
+            --recordingCount;
+        }
+    }
+    return result;
+}
+
+int ClearInstrumentMemory() {
+    char reply[SHORT_REPLY_MAX + 1];
+    int n = Ask(CLEAR_REQUEST, reply, SHORT_REPLY_MAX);
+    if (n < 0) return n;
+    return ReplyContains(reply, n, "*EX", false) ? -1 : 0;
+}
