@@ -1,0 +1,208 @@
+// Start of the run-time, the event loop, modal panels, the wait cursor.
+#include "platform/internal.h"
+
+#include <QApplication>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMdiSubWindow>
+#include <QResource>
+#include <QThread>
+#include <QTimer>
+#include <QXmlStreamReader>
+#include <deque>
+#include <set>
+
+namespace rt {
+std::deque<std::pair<int, int>> &UserEvents();
+}
+
+using namespace rt;
+
+namespace {
+
+QApplication *ownApp = nullptr;
+bool quitRequested = false;
+int quitCode = 0;
+bool loopRunning = false;
+bool waitCursor = false;
+std::vector<int> popups;
+
+} // namespace
+
+int InitCVIRTE(int argc, char *argv[])
+{
+    if (QApplication::instance())
+        return 1;
+    static int count = argc;
+    ownApp = new QApplication(count, argv);
+    QApplication::setStyle("Fusion");
+    return 1;
+}
+
+void CloseCVIRTE()
+{
+    delete ownApp;
+    ownApp = nullptr;
+}
+
+int InstallPopup(int panel)
+{
+    Panel *p = FindPanel(panel);
+    if (!p)
+        return UIEBadPanelHandle;
+    p->isPopup = true;
+    QWidget *w = p->widget;
+    if (!w->isWindow())
+        w->setWindowFlags(Qt::Dialog);
+    w->setWindowModality(Qt::ApplicationModal);
+    w->show();
+    w->raise();
+    w->activateWindow();
+    popups.push_back(panel);
+    return 0;
+}
+
+int RemovePopup(int all)
+{
+    while (!popups.empty()) {
+        int panel = popups.back();
+        popups.pop_back();
+        if (Panel *p = FindPanel(panel)) {
+            p->widget->hide();
+            p->widget->setWindowModality(Qt::NonModal);
+            p->isPopup = false;
+        }
+        if (all == 0)
+            break;
+    }
+    return 0;
+}
+
+int RunUserInterface()
+{
+    if (quitRequested) {
+        quitRequested = false;
+        return quitCode;
+    }
+    loopRunning = true;
+    int r = QApplication::exec();
+    loopRunning = false;
+    quitRequested = false;
+    return r;
+}
+
+int QuitUserInterface(int returnCode)
+{
+    quitCode = returnCode;
+    if (loopRunning)
+        QApplication::exit(returnCode);
+    else
+        quitRequested = true;
+    return 0;
+}
+
+int GetUserEvent(int wait, int *panel, int *control)
+{
+    auto &q = UserEvents();
+    QApplication::processEvents();
+    while (wait && q.empty()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    if (q.empty())
+        return EVENT_NONE;
+    auto [p, c] = q.front();
+    q.pop_front();
+    if (panel)
+        *panel = p;
+    if (control)
+        *control = c;
+    return EVENT_COMMIT;
+}
+
+int ProcessDrawEvents()
+{
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return 0;
+}
+
+int ProcessSystemEvents()
+{
+    QApplication::processEvents();
+    return 0;
+}
+
+int SetWaitCursor(int on)
+{
+    if (on && !waitCursor)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else if (!on && waitCursor)
+        QApplication::restoreOverrideCursor();
+    waitCursor = on != 0;
+    return 0;
+}
+
+int GetWaitCursorState() { return waitCursor ? 1 : 0; }
+
+void Delay(double seconds)
+{
+    // Keeps painting (the splash panel) without running the user's commands.
+    QElapsedTimer t;
+    t.start();
+    qint64 ms = static_cast<qint64>(seconds * 1000);
+    while (t.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(std::min<qint64>(10, ms - t.elapsed() > 0 ? ms - t.elapsed() : 0));
+    }
+}
+
+int ResetTimer(int, int) { return 0; }
+
+int MakeApplicationActive()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->inherits("QMainWindow")) {
+            w->raise();
+            w->activateWindow();
+        }
+    return 0;
+}
+
+void PostDeferredCall(std::function<void()> fn, int delayMs)
+{
+    QTimer::singleShot(delayMs, QApplication::instance(), std::move(fn));
+}
+
+std::vector<std::string> ResourceCallbackNames(const std::string &resourceFile)
+{
+    std::set<std::string> names;
+    const QString root = "/velorpnl-scan";
+    if (!QResource::registerResource(QString::fromStdString(resourceFile), root))
+        return {};
+    QDirIterator it(":" + root, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QString path = it.next();
+        if (!path.endsWith(".ui"))
+            continue;
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        QXmlStreamReader xml(&f);
+        bool inCallback = false;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement() && xml.name() == u"property")
+                inCallback = xml.attributes().value("name") == u"callback";
+            else if (xml.isStartElement() && inCallback &&
+                     (xml.name() == u"string" || xml.name() == u"cstring")) {
+                std::string n = xml.readElementText().trimmed().toStdString();
+                if (!n.empty())
+                    names.insert(n);
+                inCallback = false;
+            } else if (xml.isEndElement() && xml.name() == u"property")
+                inCallback = false;
+        }
+    }
+    QResource::unregisterResource(QString::fromStdString(resourceFile), root);
+    return {names.begin(), names.end()};
+}
