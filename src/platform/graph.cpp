@@ -1,12 +1,759 @@
-// Graph control over QCustomPlot.
+// Graph control over QCustomPlot: curves, lines and texts by handle, the two
+// axes, text labels on the time axis, and up to three crosshair cursors that
+// the user drags with the mouse or moves with the arrow keys.
 #include "platform/internal.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <qcustomplot.h>
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+namespace {
+
+QColor Rgb(int colour) {
+    if (colour == VAL_TRANSPARENT) return QColor(Qt::transparent);
+    return QColor((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
+}
+
+constexpr int kMaxCursors = 3;
+constexpr int kGrabPixels = 6; // how near a cursor line a press must be to take it
+
+int nextPlotHandle = 1; // unique over the run, so a stale handle never hits a new plot
+
+struct Cursor {
+    double x = 0.0;
+    double y = 0.0;
+    int mode = VAL_SNAP_TO_POINT;
+    int colour = 0xFFFFFF;
+    int index = -1; // sample under a snapping cursor, -1 when none
+    QCPItemStraightLine *vertical = nullptr;
+    QCPItemStraightLine *horizontal = nullptr;
+};
+
+struct PlotEntry {
+    QCPGraph *curve = nullptr;
+    QCPAbstractItem *item = nullptr;
+};
+
+class GraphState;
+std::unordered_map<QCustomPlot *, GraphState *> states;
+
+class GraphState : public QObject {
+  public:
+    GraphState(QCustomPlot *plot, int panel, int control)
+        : QObject(plot), panel_(panel), control_(control), plot_(plot) {
+        states[plot] = this;
+        Setup();
+        plot->installEventFilter(this);
+    }
+    ~GraphState() override { states.erase(plot_); }
+
+    int panel_;
+    int control_;
+
+    QCustomPlot *Plot() const { return plot_; }
+
+    // ---- look
+    void Setup() {
+        plot_->setNotAntialiasedElements(QCP::aeAll);
+        plot_->setNoAntialiasingOnDrag(true);
+        plot_->setInteractions(QCP::Interactions());
+        plot_->setFocusPolicy(Qt::StrongFocus);
+        plot_->setBackground(plot_->palette().window());
+        plot_->axisRect()->setAutoMargins(QCP::msAll);
+        plot_->addLayer(QStringLiteral("cursors"), plot_->layer(QStringLiteral("main")),
+                        QCustomPlot::limAbove);
+        cursorLayer_ = plot_->layer(QStringLiteral("cursors"));
+        cursorLayer_->setMode(QCPLayer::lmBuffered);
+        numericTicker_ = QSharedPointer<QCPAxisTicker>(new QCPAxisTicker);
+        textTicker_ = QSharedPointer<QCPAxisTickerText>(new QCPAxisTickerText);
+        textTicker_->setSubTickCount(3);
+        for (int i = 0; i < kMaxCursors; ++i)
+            cursors_[i].mode = i == 0 ? VAL_SNAP_TO_POINT : VAL_FREE_FORM_CURSOR;
+        ApplyLook();
+    }
+
+    void ApplyLook() {
+        plot_->axisRect()->setBackground(QBrush(Rgb(plotBg_)));
+        QPen gridPen(Rgb(gridColour_), 1, Qt::DotLine);
+        gridPen.setCosmetic(true);
+        for (QCPAxis *axis : {plot_->xAxis, plot_->yAxis}) {
+            axis->grid()->setPen(gridPen);
+            axis->grid()->setZeroLinePen(Qt::NoPen);
+            axis->grid()->setSubGridVisible(false);
+            QColor text = Rgb(textColour_);
+            QPen axisPen(text, 1);
+            axis->setBasePen(axisPen);
+            axis->setTickPen(axisPen);
+            axis->setSubTickPen(axisPen);
+            axis->setTickLabelColor(text);
+            axis->setLabelColor(text);
+        }
+        plot_->xAxis->grid()->setVisible(xGrid_);
+        plot_->yAxis->grid()->setVisible(yGrid_);
+        plot_->xAxis->setTickLabels(xLabels_);
+        plot_->yAxis->setTickLabels(yLabels_);
+        plot_->xAxis->setTicker(useLabelStrings_ ? QSharedPointer<QCPAxisTicker>(textTicker_)
+                                                 : numericTicker_);
+    }
+
+    void Replot() { plot_->replot(QCustomPlot::rpQueuedReplot); }
+
+    // ---- attributes
+    bool Set(int attribute, double value, int *result) {
+        *result = 0;
+        int v = static_cast<int>(value);
+        switch (attribute) {
+        case ATTR_GRID_COLOR:
+            gridColour_ = v;
+            break;
+        case ATTR_PLOT_BGCOLOR:
+            plotBg_ = v;
+            break;
+        case ATTR_GRAPH_TEXT_COLOR:
+            textColour_ = v;
+            break;
+        case ATTR_XGRID_VISIBLE:
+            xGrid_ = v != 0;
+            break;
+        case ATTR_YGRID_VISIBLE:
+            yGrid_ = v != 0;
+            break;
+        case ATTR_XLABEL_VISIBLE:
+            xLabels_ = v != 0;
+            break;
+        case ATTR_YLABEL_VISIBLE:
+            yLabels_ = v != 0;
+            break;
+        case ATTR_XUSE_LABEL_STRINGS:
+            useLabelStrings_ = v != 0;
+            break;
+        case ATTR_NUM_CURSORS:
+            if (v < 0 || v > kMaxCursors) {
+                *result = UIEOperationFailed;
+                return true;
+            }
+            SetCursorCount(v);
+            return true;
+        default:
+            return false;
+        }
+        ApplyLook();
+        Replot();
+        return true;
+    }
+
+    bool Get(int attribute, double *value) const {
+        switch (attribute) {
+        case ATTR_GRID_COLOR:
+            *value = gridColour_;
+            return true;
+        case ATTR_PLOT_BGCOLOR:
+            *value = plotBg_;
+            return true;
+        case ATTR_GRAPH_TEXT_COLOR:
+            *value = textColour_;
+            return true;
+        case ATTR_XGRID_VISIBLE:
+            *value = xGrid_;
+            return true;
+        case ATTR_YGRID_VISIBLE:
+            *value = yGrid_;
+            return true;
+        case ATTR_XLABEL_VISIBLE:
+            *value = xLabels_;
+            return true;
+        case ATTR_YLABEL_VISIBLE:
+            *value = yLabels_;
+            return true;
+        case ATTR_XUSE_LABEL_STRINGS:
+            *value = useLabelStrings_;
+            return true;
+        case ATTR_NUM_CURSORS:
+            *value = numCursors_;
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    // ---- plots
+    int AddCurve(const double *x, const double *y, int count, int colour) {
+        auto *curve = new QCPGraph(plot_->xAxis, plot_->yAxis);
+        QPen pen(Rgb(colour), 1);
+        pen.setCosmetic(true);
+        curve->setPen(pen);
+        curve->setAntialiased(false);
+        curve->setAdaptiveSampling(true);
+        curve->setLineStyle(QCPGraph::lsLine);
+        curve->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
+        QVector<QCPGraphData> data(count);
+        bool sorted = true;
+        for (int i = 0; i < count; ++i) {
+            data[i] = QCPGraphData(x[i], y[i]);
+            if (i > 0 && x[i] < x[i - 1]) sorted = false;
+        }
+        curve->data()->set(data, sorted);
+        int handle = nextPlotHandle++;
+        plots_[handle].curve = curve;
+        lastCurve_ = handle;
+        Autoscale();
+        SnapCursor(0);
+        UpdateCursorItems();
+        Replot();
+        return handle;
+    }
+
+    int AddItem(QCPAbstractItem *item) {
+        int handle = nextPlotHandle++;
+        plots_[handle].item = item;
+        Replot();
+        return handle;
+    }
+
+    void Delete(int handle) {
+        if (handle == VAL_ALL_PLOTS) {
+            for (auto &entry : plots_)
+                Remove(entry.second);
+            plots_.clear();
+            lastCurve_ = 0;
+        } else {
+            auto it = plots_.find(handle);
+            if (it == plots_.end()) return; // already gone
+            Remove(it->second);
+            plots_.erase(it);
+            if (handle == lastCurve_) lastCurve_ = 0;
+        }
+        if (lastCurve_ == 0) {
+            // The snapping cursor follows the newest curve still shown.
+            for (auto &entry : plots_)
+                if (entry.second.curve) lastCurve_ = entry.first;
+            SnapCursor(0);
+            UpdateCursorItems();
+        }
+        Replot();
+    }
+
+    int PlotCount() const { return static_cast<int>(plots_.size()); }
+
+    // ---- axes
+    QCPAxis *Axis(int axis) const {
+        return axis == VAL_BOTTOM_XAXIS ? plot_->xAxis
+               : axis == VAL_LEFT_YAXIS ? plot_->yAxis
+                                        : nullptr;
+    }
+
+    int SetScaling(int axis, int mode, double min, double max) {
+        QCPAxis *a = Axis(axis);
+        if (!a || (mode != VAL_MANUAL && mode != VAL_AUTOSCALE)) return UIEOperationFailed;
+        if (mode == VAL_MANUAL && !(min < max)) return UIEOperationFailed;
+        modes_[axis] = mode;
+        if (mode == VAL_MANUAL) {
+            if (a->range().lower == min && a->range().upper == max) return 0;
+            a->setRange(min, max);
+        } else {
+            Autoscale();
+        }
+        SnapCursor(0);
+        UpdateCursorItems();
+        Replot();
+        return 0;
+    }
+
+    int GetScaling(int axis, int *mode, double *min, double *max) const {
+        QCPAxis *a = Axis(axis);
+        if (!a) return UIEOperationFailed;
+        if (mode) *mode = modes_[axis];
+        if (min) *min = a->range().lower;
+        if (max) *max = a->range().upper;
+        return 0;
+    }
+
+    void Autoscale() {
+        for (int axis = 0; axis < 2; ++axis) {
+            if (modes_[axis] != VAL_AUTOSCALE) continue;
+            bool found = false;
+            QCPRange range;
+            for (auto &entry : plots_) {
+                if (!entry.second.curve) continue;
+                bool ok = false;
+                QCPRange r = axis == 0 ? entry.second.curve->getKeyRange(ok)
+                                       : entry.second.curve->getValueRange(ok);
+                if (!ok) continue;
+                range =
+                    found ? QCPRange(std::min(range.lower, r.lower), std::max(range.upper, r.upper))
+                          : r;
+                found = true;
+            }
+            if (!found) continue;
+            if (range.size() <= 0) range = QCPRange(range.lower - 1, range.upper + 1);
+            Axis(axis)->setRange(range);
+        }
+    }
+
+    std::vector<std::pair<double, std::string>> axisItems_;
+
+    void UpdateTicks() {
+        QMap<double, QString> ticks;
+        for (auto &item : axisItems_)
+            ticks.insert(item.first, QString::fromStdString(item.second));
+        textTicker_->setTicks(ticks);
+        Replot();
+    }
+
+    // ---- cursors
+    int numCursors_ = 0;
+    int active_ = 1;
+    Cursor cursors_[kMaxCursors];
+
+    int LastCurveHandle() const { return lastCurve_; }
+
+    QCPGraph *LastCurve() const {
+        auto it = plots_.find(lastCurve_);
+        return it == plots_.end() ? nullptr : it->second.curve;
+    }
+
+    void SetCursorCount(int n) {
+        numCursors_ = n;
+        if (active_ > n) active_ = n > 0 ? 1 : 0;
+        if (active_ == 0 && n > 0) active_ = 1;
+        UpdateCursorItems();
+        Replot();
+    }
+
+    // Puts a snapping cursor on the sample nearest its time.
+    void SnapCursor(int i) {
+        Cursor &c = cursors_[i];
+        if (c.mode != VAL_SNAP_TO_POINT) return;
+        QCPGraph *curve = LastCurve();
+        if (!curve || curve->data()->isEmpty()) {
+            c.index = -1;
+            return;
+        }
+        auto data = curve->data();
+        auto it = std::lower_bound(data->constBegin(), data->constEnd(), c.x,
+                                   [](const QCPGraphData &d, double key) { return d.key < key; });
+        if (it == data->constEnd()) {
+            --it;
+        } else if (it != data->constBegin()) {
+            auto before = it - 1;
+            if (c.x - before->key <= it->key - c.x) it = before;
+        }
+        c.index = static_cast<int>(it - data->constBegin());
+        c.x = it->key;
+        c.y = it->value;
+    }
+
+    void SnapStep(int i, int step) {
+        Cursor &c = cursors_[i];
+        QCPGraph *curve = LastCurve();
+        if (!curve || c.index < 0) return;
+        int n = curve->data()->size();
+        c.index = std::clamp(c.index + step, 0, n - 1);
+        auto it = curve->data()->constBegin() + c.index;
+        c.x = it->key;
+        c.y = it->value;
+    }
+
+    void UpdateCursorItems() {
+        for (int i = 0; i < kMaxCursors; ++i) {
+            Cursor &c = cursors_[i];
+            bool shown = i < numCursors_ && !(c.mode == VAL_SNAP_TO_POINT && c.index < 0);
+            if (!c.vertical) {
+                c.vertical = new QCPItemStraightLine(plot_);
+                c.horizontal = new QCPItemStraightLine(plot_);
+                for (auto *line : {c.vertical, c.horizontal}) {
+                    line->setLayer(cursorLayer_);
+                    line->setSelectable(false);
+                    line->setAntialiased(false);
+                    line->setClipToAxisRect(true);
+                }
+            }
+            QPen pen(Rgb(c.colour), 1, i == 0 ? Qt::SolidLine : Qt::DashLine);
+            pen.setCosmetic(true);
+            c.vertical->setPen(pen);
+            c.horizontal->setPen(pen);
+            c.vertical->point1->setCoords(c.x, 0);
+            c.vertical->point2->setCoords(c.x, 1);
+            c.horizontal->point1->setCoords(0, c.y);
+            c.horizontal->point2->setCoords(1, c.y);
+            c.vertical->setVisible(shown);
+            c.horizontal->setVisible(shown);
+        }
+    }
+
+    void MoveCursor(int i, double x, double y) {
+        cursors_[i].x = x;
+        cursors_[i].y = y;
+        SnapCursor(i);
+        UpdateCursorItems();
+    }
+
+    void RedrawCursors() {
+        // The cursor layer has its own buffer: moving a cursor never redraws the curve.
+        if (plot_->isVisible())
+            cursorLayer_->replot();
+        else
+            Replot();
+    }
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (watched != plot_) return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress: {
+            auto *me = static_cast<QMouseEvent *>(event);
+            if (me->button() != Qt::LeftButton || numCursors_ == 0) return false;
+            QPointF p = me->position();
+            if (!plot_->axisRect()->rect().contains(p.toPoint())) return false;
+            dragging_ = PickCursor(p);
+            if (dragging_ == 0) dragging_ = active_;
+            active_ = dragging_;
+            DragTo(p);
+            return true;
+        }
+        case QEvent::MouseMove: {
+            if (dragging_ == 0) return false;
+            DragTo(static_cast<QMouseEvent *>(event)->position());
+            return true;
+        }
+        case QEvent::MouseButtonRelease: {
+            if (dragging_ == 0) return false;
+            dragging_ = 0;
+            rt::DispatchCtrlEvent(panel_, control_, EVENT_COMMIT);
+            return true;
+        }
+        case QEvent::MouseButtonDblClick: {
+            auto *me = static_cast<QMouseEvent *>(event);
+            if (me->button() != Qt::LeftButton) return false;
+            dragging_ = 0;
+            rt::DispatchCtrlEvent(panel_, control_, EVENT_LEFT_DOUBLE_CLICK);
+            return true;
+        }
+        case QEvent::KeyPress:
+            return KeyPress(static_cast<QKeyEvent *>(event));
+        default:
+            return false;
+        }
+    }
+
+  private:
+    int PickCursor(QPointF p) const {
+        int best = 0;
+        double bestDistance = kGrabPixels + 1;
+        for (int i = 0; i < numCursors_; ++i) {
+            const Cursor &c = cursors_[i];
+            if (c.mode == VAL_SNAP_TO_POINT && c.index < 0) continue;
+            double dx = std::abs(plot_->xAxis->coordToPixel(c.x) - p.x());
+            double dy = std::abs(plot_->yAxis->coordToPixel(c.y) - p.y());
+            double d = c.mode == VAL_SNAP_TO_POINT ? dx : std::min(dx, dy);
+            // On a tie the active cursor wins, so two cursors on one spot can be parted.
+            if (d < bestDistance || (d == bestDistance && i + 1 == active_)) {
+                best = i + 1;
+                bestDistance = d;
+            }
+        }
+        return best;
+    }
+
+    void DragTo(QPointF p) {
+        QCPRange xr = plot_->xAxis->range(), yr = plot_->yAxis->range();
+        double x = std::clamp(plot_->xAxis->pixelToCoord(p.x()), xr.lower, xr.upper);
+        double y = std::clamp(plot_->yAxis->pixelToCoord(p.y()), yr.lower, yr.upper);
+        MoveCursor(dragging_ - 1, x, y);
+        RedrawCursors();
+        // Readouts follow the cursor while it moves, not only when it is let go.
+        rt::DispatchCtrlEvent(panel_, control_, EVENT_COMMIT);
+    }
+
+    bool KeyPress(QKeyEvent *key) {
+        if (numCursors_ == 0 || active_ == 0) return false;
+        int i = active_ - 1;
+        Cursor &c = cursors_[i];
+        QCPRange xr = plot_->xAxis->range(), yr = plot_->yAxis->range();
+        double dx = xr.size() / 100.0, dy = yr.size() / 100.0;
+        switch (key->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Right: {
+            int step = key->key() == Qt::Key_Left ? -1 : 1;
+            if (c.mode == VAL_SNAP_TO_POINT)
+                SnapStep(i, step);
+            else
+                c.x = std::clamp(c.x + step * dx, xr.lower, xr.upper);
+            break;
+        }
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            if (c.mode == VAL_SNAP_TO_POINT) return true;
+            c.y = std::clamp(c.y + (key->key() == Qt::Key_Up ? dy : -dy), yr.lower, yr.upper);
+            break;
+        default:
+            return false;
+        }
+        UpdateCursorItems();
+        RedrawCursors();
+        rt::DispatchCtrlEvent(panel_, control_, EVENT_COMMIT);
+        return true;
+    }
+
+    void Remove(PlotEntry &entry) {
+        if (entry.curve) plot_->removeGraph(entry.curve);
+        if (entry.item) plot_->removeItem(entry.item);
+    }
+
+    QCustomPlot *plot_;
+    QCPLayer *cursorLayer_ = nullptr;
+    QSharedPointer<QCPAxisTicker> numericTicker_;
+    QSharedPointer<QCPAxisTickerText> textTicker_;
+    std::map<int, PlotEntry> plots_;
+    int lastCurve_ = 0;
+    int modes_[2] = {VAL_AUTOSCALE, VAL_AUTOSCALE};
+    int gridColour_ = 0x000000;
+    int plotBg_ = 0xC0C0C0;
+    int textColour_ = 0x000000;
+    bool xGrid_ = true;
+    bool yGrid_ = true;
+    bool xLabels_ = true;
+    bool yLabels_ = true;
+    bool useLabelStrings_ = false;
+    int dragging_ = 0;
+};
+
+GraphState *StateOf(QCustomPlot *plot, int panel = -1, int control = -1) {
+    auto it = states.find(plot);
+    if (it != states.end()) return it->second;
+    return new GraphState(plot, panel, control);
+}
+
+GraphState *Graph(int panel, int control) {
+    auto *plot = qobject_cast<QCustomPlot *>(rt::FindCtrl(panel, control));
+    return plot ? StateOf(plot, panel, control) : nullptr;
+}
+
+bool ValidCursor(GraphState *g, int cursor) {
+    return g && cursor >= 1 && cursor <= kMaxCursors;
+}
+
+} // namespace
 
 namespace rt {
 
-void InitGraphCtrl(int, int, QWidget *) {}
+void InitGraphCtrl(int panel, int control, QWidget *widget) {
+    auto *plot = qobject_cast<QCustomPlot *>(widget);
+    if (!plot) return;
+    GraphState *g = StateOf(plot, panel, control);
+    g->panel_ = panel;
+    g->control_ = control;
+}
 
-bool GraphSetAttribute(QWidget *, int, double, int *) { return false; }
+bool GraphSetAttribute(QWidget *widget, int attribute, double value, int *result) {
+    auto *plot = qobject_cast<QCustomPlot *>(widget);
+    return plot && StateOf(plot)->Set(attribute, value, result);
+}
 
-bool GraphGetAttribute(QWidget *, int, double *, int *) { return false; }
+bool GraphGetAttribute(QWidget *widget, int attribute, double *value, int *result) {
+    auto *plot = qobject_cast<QCustomPlot *>(widget);
+    if (!plot || !StateOf(plot)->Get(attribute, value)) return false;
+    *result = 0;
+    return true;
+}
 
 } // namespace rt
+
+int PlotXY(int panel, int control, const double *x, const double *y, int count, int xType,
+           int yType, int, int, int, int, int colour) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    if (xType != VAL_DOUBLE || yType != VAL_DOUBLE || count < 0 || (count > 0 && (!x || !y)))
+        return UIEOperationFailed;
+    return g->AddCurve(x, y, count, colour);
+}
+
+int PlotLine(int panel, int control, double x1, double y1, double x2, double y2, int colour) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    auto *line = new QCPItemLine(g->Plot());
+    QPen pen(Rgb(colour), 1);
+    pen.setCosmetic(true);
+    line->setPen(pen);
+    line->setAntialiased(false);
+    line->start->setCoords(x1, y1);
+    line->end->setCoords(x2, y2);
+    return g->AddItem(line);
+}
+
+int PlotText(int panel, int control, double x, double y, const std::string &text, int,
+             int textColour, int backColour) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    auto *item = new QCPItemText(g->Plot());
+    item->setText(QString::fromStdString(text));
+    item->position->setCoords(x, y);
+    item->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    item->setColor(Rgb(textColour));
+    item->setBrush(backColour == VAL_TRANSPARENT ? QBrush(Qt::NoBrush) : QBrush(Rgb(backColour)));
+    item->setPen(Qt::NoPen);
+    return g->AddItem(item);
+}
+
+int DeleteGraphPlot(int panel, int control, int plotHandle, int refresh) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    g->Delete(plotHandle);
+    if (refresh == VAL_IMMEDIATE_DRAW) g->Plot()->replot();
+    return 0;
+}
+
+int SetAxisScalingMode(int panel, int control, int axis, int mode, double min, double max) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    return g->SetScaling(axis, mode, min, max);
+}
+
+int GetAxisScalingMode(int panel, int control, int axis, int *mode, double *min, double *max) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    return g->GetScaling(axis, mode, min, max);
+}
+
+int DeleteAxisItem(int panel, int control, int axis, int index, int count) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    if (axis != VAL_BOTTOM_XAXIS || index < 0) return UIEOperationFailed;
+    auto &items = g->axisItems_;
+    if (index >= static_cast<int>(items.size())) return 0;
+    int last = count < 0 ? static_cast<int>(items.size())
+                         : std::min<int>(index + count, static_cast<int>(items.size()));
+    items.erase(items.begin() + index, items.begin() + last);
+    g->UpdateTicks();
+    return 0;
+}
+
+int InsertAxisItem(int panel, int control, int axis, int index, const std::string &label,
+                   double value) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    if (axis != VAL_BOTTOM_XAXIS) return UIEOperationFailed;
+    auto &items = g->axisItems_;
+    if (index < 0 || index > static_cast<int>(items.size())) index = static_cast<int>(items.size());
+    items.insert(items.begin() + index, {value, label});
+    g->UpdateTicks();
+    return 0;
+}
+
+int GetNumAxisItems(int panel, int control, int axis, int *count) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    if (axis != VAL_BOTTOM_XAXIS) return UIEOperationFailed;
+    *count = static_cast<int>(g->axisItems_.size());
+    return 0;
+}
+
+int GetAxisItem(int panel, int control, int axis, int index, std::string *label, double *value) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    if (axis != VAL_BOTTOM_XAXIS || index < 0 || index >= static_cast<int>(g->axisItems_.size()))
+        return UIEOperationFailed;
+    if (label) *label = g->axisItems_[index].second;
+    if (value) *value = g->axisItems_[index].first;
+    return 0;
+}
+
+int SetGraphCursor(int panel, int control, int cursor, double x, double y) {
+    GraphState *g = Graph(panel, control);
+    if (!ValidCursor(g, cursor)) return g ? UIEOperationFailed : UIEBadControlId;
+    g->MoveCursor(cursor - 1, x, y);
+    g->RedrawCursors();
+    return 0;
+}
+
+int GetGraphCursor(int panel, int control, int cursor, double *x, double *y) {
+    GraphState *g = Graph(panel, control);
+    if (!ValidCursor(g, cursor)) return g ? UIEOperationFailed : UIEBadControlId;
+    if (x) *x = g->cursors_[cursor - 1].x;
+    if (y) *y = g->cursors_[cursor - 1].y;
+    return 0;
+}
+
+int GetGraphCursorIndex(int panel, int control, int cursor, int *plotHandle, int *pointIndex) {
+    GraphState *g = Graph(panel, control);
+    if (!ValidCursor(g, cursor)) return g ? UIEOperationFailed : UIEBadControlId;
+    const Cursor &c = g->cursors_[cursor - 1];
+    bool on = c.mode == VAL_SNAP_TO_POINT && c.index >= 0 && g->LastCurve();
+    int handle = -1;
+    if (on) handle = g->LastCurveHandle();
+    if (plotHandle) *plotHandle = handle;
+    if (pointIndex) *pointIndex = on ? c.index : -1;
+    return 0;
+}
+
+int SetCursorAttribute(int panel, int control, int cursor, int attribute, int value) {
+    GraphState *g = Graph(panel, control);
+    if (!ValidCursor(g, cursor)) return g ? UIEOperationFailed : UIEBadControlId;
+    Cursor &c = g->cursors_[cursor - 1];
+    switch (attribute) {
+    case ATTR_CURSOR_MODE:
+        if (value != VAL_SNAP_TO_POINT && value != VAL_FREE_FORM_CURSOR) return UIEOperationFailed;
+        c.mode = value;
+        if (value == VAL_FREE_FORM_CURSOR) c.index = -1;
+        g->SnapCursor(cursor - 1);
+        break;
+    case ATTR_CURSOR_COLOR:
+        if (value < 0 || value > 0xFFFFFF) return UIEOperationFailed;
+        c.colour = value;
+        break;
+    default:
+        return UIEOperationFailed;
+    }
+    g->UpdateCursorItems();
+    g->RedrawCursors();
+    return 0;
+}
+
+int GetCursorAttribute(int panel, int control, int cursor, int attribute, int *value) {
+    GraphState *g = Graph(panel, control);
+    if (!ValidCursor(g, cursor)) return g ? UIEOperationFailed : UIEBadControlId;
+    const Cursor &c = g->cursors_[cursor - 1];
+    switch (attribute) {
+    case ATTR_CURSOR_MODE:
+        *value = c.mode;
+        return 0;
+    case ATTR_CURSOR_COLOR:
+        *value = c.colour;
+        return 0;
+    default:
+        return UIEOperationFailed;
+    }
+}
+
+int SetActiveGraphCursor(int panel, int control, int cursor) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    if (cursor < 1 || cursor > g->numCursors_) return UIEOperationFailed;
+    g->active_ = cursor;
+    return 0;
+}
+
+int GetActiveGraphCursor(int panel, int control, int *cursor) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    *cursor = g->active_;
+    return 0;
+}
+
+int RefreshGraph(int panel, int control) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    g->Plot()->replot(QCustomPlot::rpImmediateRefresh);
+    return 0;
+}
+
+int GetNumGraphPlots(int panel, int control, int *count) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    *count = g->PlotCount();
+    return 0;
+}

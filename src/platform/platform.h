@@ -270,6 +270,71 @@ std::string ComPortDevice(int port);
 
 // ---------------------------------------------------------------- graph
 // (graph.cpp: PlotXY, cursors, axes, over QCustomPlot)
+// Graph attributes, set with SetCtrlAttribute / read with GetCtrlAttribute on
+// a graph control. Geometry (ATTR_LEFT, ATTR_WIDTH, ATTR_HEIGHT) is that of
+// any control.
+constexpr int ATTR_GRID_COLOR = 1080;         // colour of both sets of grid lines
+constexpr int ATTR_PLOT_BGCOLOR = 1081;       // background inside the axes
+constexpr int ATTR_XGRID_VISIBLE = 1087;      // vertical grid lines (time axis)
+constexpr int ATTR_XLABEL_VISIBLE = 1088;     // time-axis tick labels
+constexpr int ATTR_YGRID_VISIBLE = 1094;      // horizontal grid lines (value axis)
+constexpr int ATTR_XUSE_LABEL_STRINGS = 1099; // time axis shows the InsertAxisItem labels
+constexpr int ATTR_YLABEL_VISIBLE = 1122;     // value-axis tick labels
+constexpr int ATTR_NUM_CURSORS = 1140;        // 0 .. 3 graph cursors
+constexpr int ATTR_GRAPH_TEXT_COLOR = 0x4001; // axes, ticks and their labels
+// Cursor attributes (SetCursorAttribute / GetCursorAttribute).
+constexpr int ATTR_CURSOR_MODE = 1201;
+constexpr int ATTR_CURSOR_COLOR = 1203;
+constexpr int VAL_SNAP_TO_POINT = 0;   // the cursor sits on a sample of the last curve
+constexpr int VAL_FREE_FORM_CURSOR = 18; // the cursor goes anywhere
+
+constexpr int VAL_BOTTOM_XAXIS = 0; // the time axis
+constexpr int VAL_LEFT_YAXIS = 1;   // the value axis
+constexpr int VAL_MANUAL = 0;
+constexpr int VAL_AUTOSCALE = 1;
+constexpr int VAL_DOUBLE = 4;        // the only array type the graph takes
+constexpr int VAL_THIN_LINE = 0;     // plot style: a 1 px line through the points
+constexpr int VAL_NO_POINT = 24;     // point style: no marker
+constexpr int VAL_SOLID = 0;         // line style
+constexpr int VAL_ALL_PLOTS = -1;    // DeleteGraphPlot: every plot, label and line
+constexpr int VAL_DELAYED_DRAW = 0;  // redraw when the event loop next runs
+constexpr int VAL_IMMEDIATE_DRAW = 1;
+constexpr int VAL_TRANSPARENT = 0x1000000;
+constexpr int VAL_DEFAULT_FONT = 0;
+
+// Handles are positive and unique within the run. Results: 0 or a handle on
+// success, a negative UIE code on failure.
+int PlotXY(int panel, int control, const double *x, const double *y, int count, int xType,
+           int yType, int plotStyle, int pointStyle, int lineStyle, int pointFrequency,
+           int colour);
+int PlotLine(int panel, int control, double x1, double y1, double x2, double y2, int colour);
+int PlotText(int panel, int control, double x, double y, const std::string &text, int font,
+             int textColour, int backColour);
+// A handle that is already gone is not an error.
+int DeleteGraphPlot(int panel, int control, int plotHandle, int refresh);
+int SetAxisScalingMode(int panel, int control, int axis, int mode, double min, double max);
+int GetAxisScalingMode(int panel, int control, int axis, int *mode, double *min, double *max);
+// Text labels of the time axis, shown while ATTR_XUSE_LABEL_STRINGS is 1.
+// DeleteAxisItem with count -1 removes every label from index on.
+int DeleteAxisItem(int panel, int control, int axis, int index, int count);
+int InsertAxisItem(int panel, int control, int axis, int index, const std::string &label,
+                   double value);
+int GetNumAxisItems(int panel, int control, int axis, int *count);
+int GetAxisItem(int panel, int control, int axis, int index, std::string *label, double *value);
+// Cursors are numbered from 1. Cursor 1 snaps to the samples of the last
+// curve plotted; the others go where they are put.
+int SetGraphCursor(int panel, int control, int cursor, double x, double y);
+int GetGraphCursor(int panel, int control, int cursor, double *x, double *y);
+// The plot and sample under a snapping cursor; both -1 when it is on none.
+int GetGraphCursorIndex(int panel, int control, int cursor, int *plotHandle, int *pointIndex);
+int SetCursorAttribute(int panel, int control, int cursor, int attribute, int value);
+int GetCursorAttribute(int panel, int control, int cursor, int attribute, int *value);
+int SetActiveGraphCursor(int panel, int control, int cursor);
+int GetActiveGraphCursor(int panel, int control, int *cursor);
+// Draws the graph now (pending changes are otherwise drawn by the event loop).
+int RefreshGraph(int panel, int control);
+// Number of plots (curves, lines, texts) on the graph.
+int GetNumGraphPlots(int panel, int control, int *count);
 
 // ---------------------------------------------------------------- printing, clipboard, help
 // (print.cpp, help.cpp)

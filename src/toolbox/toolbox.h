@@ -81,3 +81,35 @@ bool PcxReadFile(const std::string &path, PcxImage *image, std::string *error = 
 bool PcxWriteFile(const std::string &path, const PcxImage &image);
 
 // ---------------------------------------------------------------- scroll bar
+// A horizontal (or vertical) scroll bar made from a panel control, for
+// moving along a graph's time axis. Left/Right move by 1, Home/End go to the
+// ends, Page Up/Page Down move by the page; Tab passes on. After every change
+// by the user the callback gets an event from 1 to 6 and the new position in
+// eventData1.
+
+constexpr int kScrollBarEventLine = 1;    // arrow button
+constexpr int kScrollBarEventPage = 2;    // click in the page area
+constexpr int kScrollBarEventDrag = 3;    // thumb dragged
+constexpr int kScrollBarEventRelease = 4; // thumb let go
+constexpr int kScrollBarEventEnd = 5;     // to the minimum or maximum
+constexpr int kScrollBarEventKey = 6;     // a key press (also used by programs after a change)
+
+// Attributes for ScrollBar_SetAttribute / ScrollBar_GetAttribute.
+constexpr int kScrollBarAttrPosition = 1;  // minimum .. maximum
+constexpr int kScrollBarAttrPage = 2;      // Page Up/Down step and visible width, >= 0
+constexpr int kScrollBarAttrMinimum = 3;   // below the maximum
+constexpr int kScrollBarAttrMaximum = 4;   // above the minimum
+constexpr int kScrollBarAttrColour = 5;    // 0 .. 0xFFFFFF
+constexpr int kScrollBarAttrLength = 6;    // pixels, 64 .. 32767
+constexpr int kScrollBarAttrThickness = 7; // pixels, 16 .. 32767
+constexpr int kScrollBarAttrVertical = 8;  // 0 horizontal, 1 vertical
+constexpr int kScrollBarAttrKeyboard = 9;  // 1: takes the keyboard focus when clicked
+
+// Results (0 is success).
+constexpr int kScrollBarErrNotConverted = -95; // no such control, or not a scroll bar
+constexpr int kScrollBarErrBadAttribute = -96;
+constexpr int kScrollBarErrOutOfRange = -97; // the value is refused; nothing changed
+
+int ScrollBar_ConvertFromGraph(int panel, int control, CtrlCallbackPtr callback);
+int ScrollBar_SetAttribute(int panel, int control, int attribute, int value);
+int ScrollBar_GetAttribute(int panel, int control, int attribute, int *value);
