@@ -502,8 +502,9 @@ TEST(UirFiles, EveryCallbackNameIsOneTheProgramDefines)
             objects.push_back(o);
         for (QObject *o : objects) {
             const QVariant cb = o->property("callback");
-            if (cb.isValid())
+            if (cb.isValid()) {
                 EXPECT_TRUE(known.count(Str(cb))) << o->objectName().toStdString() << ": " << Str(cb);
+            }
         }
     }
 }
