@@ -1,0 +1,203 @@
+// rd5150-sim: stands in for an RD5150 on a pseudo-terminal linked as COMn.
+#include "simulator.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <pthread.h>
+#include <unistd.h>
+
+namespace {
+
+void Usage(std::FILE* f)
+{
+    std::fprintf(f,
+        "Usage: rd5150-sim --link PATH [options]\n"
+        "Simulates an RD5150 rotation and speed meter on a pseudo-terminal whose\n"
+        "device is linked as PATH (for example <program dir>/COM1). Runs until\n"
+        "SIGINT or SIGTERM, then removes the link.\n"
+        "\n"
+        "Protocol: \" \\r\\n\" -> \"*E\"; \"Md\\r\\n\" -> number of recordings;\n"
+        "\"Mg\\r\\n\" -> next recording line (silence when none is left);\n"
+        "\"Mc\\r\\n\" -> erase memory, \"OK\". Replies end in LF.\n"
+        "\n"
+        "Options:\n"
+        "  --link PATH            where to link the device (required)\n"
+        "  --recordings FILE      recordings to hold (default: six demo recordings)\n"
+        "  --empty                hold no recordings\n"
+        "  --unpaced              send as fast as possible (default: 10 bits per\n"
+        "                         byte at the baud rate)\n"
+        "  --baud N               baud rate for pacing (default 38400)\n"
+        "  --crlf                 end replies with CR LF instead of LF\n"
+        "  --lower-presence       answer the presence test with \"*e\"\n"
+        "  --refuse-md N          refuse the next N \"Md\" requests with \"*EX\"\n"
+        "  --refuse-mc N          refuse the next N \"Mc\" requests with \"*EX\"\n"
+        "  --refuse-lower         refusals are \"*ex\" instead of \"*EX\"\n"
+        "  --short-line K:LEN[:REPEAT[:then]]\n"
+        "                         answer the K-th \"Mg\" (0-based) with REPEAT lines\n"
+        "                         of LEN characters (25: too short, 30: skipped);\n"
+        "                         with \":then\" the next recording follows them;\n"
+        "                         may be given several times\n"
+        "  --silent-after N       send no reply after N requests\n"
+        "  --cut K:CHARS          cut the answer to the K-th \"Mg\" after CHARS\n"
+        "                         characters, without line end\n"
+        "  --stray TEXT[:COUNT]   send TEXT before each of the next COUNT replies\n"
+        "                         (default every reply); \\xHH escapes allowed\n"
+        "  --reply-delay MS       wait MS milliseconds before each reply\n"
+        "  --help                 this text\n"
+        "\n");
+    std::fputs(rd5150::RecordingsFileHelp(), f);
+}
+
+bool ToLong(const char* s, long& v)
+{
+    if (!s || !*s) return false;
+    char* end = nullptr;
+    v = std::strtol(s, &end, 10);
+    return *end == '\0';
+}
+
+std::string Unescape(const std::string& s)
+{
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x') {
+            out += static_cast<char>(std::strtol(s.substr(i + 2, 2).c_str(), nullptr, 16));
+            i += 3;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string link, recordingsFile;
+    bool empty = false;
+    rd5150::Options opt;
+    auto need = [&](int& i) -> const char* {
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "rd5150-sim: %s needs a value\n", argv[i]);
+            std::exit(2);
+        }
+        return argv[++i];
+    };
+    auto bad = [&](const char* what, const char* value) {
+        std::fprintf(stderr, "rd5150-sim: bad value for %s: %s\n", what, value);
+        std::exit(2);
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        long n = 0;
+        if (a == "--help" || a == "-h") {
+            Usage(stdout);
+            return 0;
+        } else if (a == "--link") {
+            link = need(i);
+        } else if (a == "--recordings") {
+            recordingsFile = need(i);
+        } else if (a == "--empty") {
+            empty = true;
+        } else if (a == "--unpaced") {
+            opt.paced = false;
+        } else if (a == "--baud") {
+            const char* v = need(i);
+            if (!ToLong(v, n) || n <= 0) bad("--baud", v);
+            opt.baud = n;
+        } else if (a == "--crlf") {
+            opt.crlf = true;
+        } else if (a == "--lower-presence") {
+            opt.lowerCasePresence = true;
+        } else if (a == "--refuse-md" || a == "--refuse-mc") {
+            const char* v = need(i);
+            if (!ToLong(v, n) || n < 0) bad(a.c_str(), v);
+            (a == "--refuse-md" ? opt.refuseMd : opt.refuseMc) = static_cast<int>(n);
+        } else if (a == "--refuse-lower") {
+            opt.refuseLowerCase = true;
+        } else if (a == "--short-line") {
+            const char* v = need(i);
+            rd5150::ShortLine s;
+            long k = 0, len = 0, rep = 1;
+            char then[8] = "";
+            const int got = std::sscanf(v, "%ld:%ld:%ld:%7s", &k, &len, &rep, then);
+            if (got < 2 || k < 0 || len < 0 || rep < 1 || (got == 4 && std::strcmp(then, "then") != 0))
+                bad("--short-line", v);
+            s.atMg = k;
+            s.length = static_cast<std::size_t>(len);
+            s.repeat = static_cast<int>(rep);
+            s.thenRecording = got == 4;
+            opt.shortLines.push_back(s);
+        } else if (a == "--silent-after") {
+            const char* v = need(i);
+            if (!ToLong(v, n) || n < 0) bad("--silent-after", v);
+            opt.silentAfter = n;
+        } else if (a == "--cut") {
+            const char* v = need(i);
+            long k = 0, chars = 0;
+            if (std::sscanf(v, "%ld:%ld", &k, &chars) != 2 || k < 0 || chars < 0) bad("--cut", v);
+            opt.cutAtMg = k;
+            opt.cutAfterChars = static_cast<std::size_t>(chars);
+        } else if (a == "--stray") {
+            std::string v = need(i);
+            const auto colon = v.rfind(':');
+            if (colon != std::string::npos && ToLong(v.c_str() + colon + 1, n)) {
+                opt.strayCount = static_cast<int>(n);
+                v.resize(colon);
+            }
+            opt.strayBytes = Unescape(v);
+        } else if (a == "--reply-delay") {
+            const char* v = need(i);
+            if (!ToLong(v, n) || n < 0) bad("--reply-delay", v);
+            opt.replyDelay = std::chrono::milliseconds(n);
+        } else {
+            std::fprintf(stderr, "rd5150-sim: unknown argument %s (see --help)\n", argv[i]);
+            return 2;
+        }
+    }
+    if (link.empty()) {
+        std::fprintf(stderr, "rd5150-sim: --link PATH is required (see --help)\n");
+        return 2;
+    }
+
+    std::vector<rd5150::Recording> recordings;
+    if (!recordingsFile.empty()) {
+        std::string error;
+        if (!rd5150::LoadRecordingsFile(recordingsFile, recordings, &error)) {
+            std::fprintf(stderr, "rd5150-sim: %s\n", error.c_str());
+            return 1;
+        }
+    } else if (!empty) {
+        recordings = rd5150::DemoRecordings();
+    }
+
+    // SIGINT and SIGTERM are blocked in every thread (the simulator's thread
+    // inherits the mask) and taken with sigwait below.
+    std::signal(SIGPIPE, SIG_IGN);
+    sigset_t quitSignals;
+    sigemptyset(&quitSignals);
+    sigaddset(&quitSignals, SIGINT);
+    sigaddset(&quitSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &quitSignals, nullptr);
+
+    const std::size_t count = recordings.size();
+    rd5150::Simulator sim(std::move(recordings), opt);
+    if (!sim.Start(link)) {
+        std::fprintf(stderr, "rd5150-sim: %s\n", sim.LastError().c_str());
+        return 1;
+    }
+    std::printf("rd5150-sim: linked %s -> %s, %zu recording(s), %s\n", link.c_str(),
+                sim.DevicePath().c_str(), count,
+                opt.paced ? ("paced at " + std::to_string(opt.baud) + " baud").c_str() : "unpaced");
+    std::fflush(stdout);
+
+    int sig = 0;
+    while (sigwait(&quitSignals, &sig) != 0) {
+    }
+    sim.Stop();
+    return 0;
+}

@@ -1,0 +1,478 @@
+// The RD5150 simulator: a pseudo-terminal served by one background thread.
+//
+// The thread polls the master side of the pseudo-terminal and a wake-up pipe.
+// Requests are cut at LF (a CR before it is dropped) and answered by queueing
+// reply bytes; queued bytes are written when due (reply delay), at the wire's
+// pace when Options::paced is set, and not while the client has sent XOFF.
+// When the client closes the slave side the master reports a hang-up: pending
+// output is dropped and the thread waits for the next open.
+#include "simulator.h"
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace rd5150 {
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr char XON = 0x11;
+constexpr char XOFF = 0x13;
+
+struct Chunk {
+    Clock::time_point notBefore;
+    std::string bytes;
+};
+
+std::string ShortLineText(std::size_t length)
+{
+    std::string s = "9999;0;1;001.00;00001;";
+    while (s.size() < length)
+        s += "0.00E+0;";
+    s.resize(length);
+    return s;
+}
+
+std::string WithoutFlowBytes(std::string s)
+{
+    std::erase(s, XON);
+    std::erase(s, XOFF);
+    return s;
+}
+
+} // namespace
+
+struct Simulator::State {
+    mutable std::mutex mu;
+    mutable std::condition_variable cv;
+
+    // Shared with the accessors (under mu).
+    std::deque<Recording> recordings;
+    Options options;
+    long requestCounter = 0; // since Start or SetOptions
+    long mgCounter = 0;
+    std::vector<std::string> requests;
+    std::vector<std::string> replies;
+    std::deque<Chunk> out;
+    bool paused = false; // XOFF received
+    std::string linkPath, devicePath, lastError;
+    bool running = false;
+
+    // Thread only.
+    int master = -1;
+    int wake[2] = {-1, -1};
+    std::thread thread;
+    std::atomic<bool> stop{false};
+    std::string inBuf;
+    Clock::time_point nextByteTime{};
+
+    void Wake()
+    {
+        if (wake[1] >= 0) {
+            char c = 1;
+            [[maybe_unused]] auto n = ::write(wake[1], &c, 1);
+        }
+    }
+
+    void Queue(std::string bytes) // under mu
+    {
+        if (!options.strayBytes.empty() && options.strayCount != 0) {
+            bytes = WithoutFlowBytes(options.strayBytes) + bytes;
+            if (options.strayCount > 0)
+                --options.strayCount;
+        }
+        replies.push_back(bytes);
+        out.push_back({Clock::now() + options.replyDelay, std::move(bytes)});
+    }
+
+    void HandleRequest(const std::string& request) // under mu
+    {
+        requests.push_back(request);
+        cv.notify_all();
+        const long index = requestCounter++;
+        const bool isMg = request == "Mg";
+        const long mgIndex = isMg ? mgCounter++ : -1;
+        if (options.silentAfter >= 0 && index >= options.silentAfter)
+            return;
+        const std::string end = options.crlf ? "\r\n" : "\n";
+        const std::string refusal = options.refuseLowerCase ? "*ex" : "*EX";
+
+        if (request == "Md") {
+            if (options.refuseMd > 0) {
+                --options.refuseMd;
+                Queue(refusal + end);
+            } else {
+                Queue(std::to_string(recordings.size()) + end);
+            }
+        } else if (isMg) {
+            std::string reply;
+            bool shortOnly = false;
+            for (const ShortLine& s : options.shortLines) {
+                if (s.atMg != mgIndex)
+                    continue;
+                for (int i = 0; i < s.repeat; ++i)
+                    reply += ShortLineText(s.length) + end;
+                if (!s.thenRecording)
+                    shortOnly = true;
+            }
+            if (!shortOnly && !recordings.empty()) {
+                std::string line = FormatRecordingLine(recordings.front());
+                recordings.pop_front();
+                if (mgIndex == options.cutAtMg)
+                    reply += line.substr(0, std::min(options.cutAfterChars, line.size()));
+                else
+                    reply += line + end;
+            }
+            // No recording left and nothing injected: the instrument stays silent.
+            if (!reply.empty())
+                Queue(std::move(reply));
+        } else if (request == "Mc") {
+            if (options.refuseMc > 0) {
+                --options.refuseMc;
+                Queue(refusal + end);
+            } else {
+                recordings.clear();
+                Queue("OK" + end);
+            }
+        } else {
+            // The blank presence request, and anything the instrument does
+            // not know, is answered with its error marker.
+            Queue((options.lowerCasePresence ? "*e" : "*E") + end);
+        }
+    }
+
+    void OnInput(const char* data, std::size_t n) // under mu
+    {
+        for (std::size_t i = 0; i < n; ++i) {
+            const char c = data[i];
+            if (c == XOFF) { paused = true; continue; }
+            if (c == XON) { paused = false; continue; }
+            if (c == '\n') {
+                std::string request = inBuf;
+                inBuf.clear();
+                if (!request.empty() && request.back() == '\r')
+                    request.pop_back();
+                HandleRequest(request);
+                continue;
+            }
+            inBuf += c;
+            if (inBuf.size() > 4096) // garbage without line end
+                inBuf.clear();
+        }
+    }
+
+    void OnHangup() // under mu
+    {
+        out.clear();
+        inBuf.clear();
+        paused = false;
+        cv.notify_all();
+    }
+
+    // Writes what is due; returns how long the thread may sleep (ms) before
+    // something else becomes due, or -1 for "until input".
+    // Sets wantPollOut when a write would block.
+    long WriteDue(bool& wantPollOut) // under mu
+    {
+        wantPollOut = false;
+        while (!out.empty() && !paused) {
+            Chunk& c = out.front();
+            const auto now = Clock::now();
+            if (now < c.notBefore)
+                return std::max<long>(1, std::chrono::ceil<std::chrono::milliseconds>(c.notBefore - now).count());
+            std::size_t allowed = c.bytes.size();
+            std::chrono::nanoseconds byteTime{0};
+            if (options.paced && options.baud > 0) {
+                byteTime = std::chrono::nanoseconds(10'000'000'000LL / options.baud);
+                if (nextByteTime < now - std::chrono::milliseconds(5))
+                    nextByteTime = now; // idle line: start now, no burst for lost time
+                if (now < nextByteTime)
+                    return std::max<long>(1, std::chrono::ceil<std::chrono::milliseconds>(nextByteTime - now).count());
+                allowed = std::min<std::size_t>(allowed, 1 + (now - nextByteTime) / byteTime);
+            }
+            const ssize_t w = ::write(master, c.bytes.data(), allowed);
+            if (w < 0) {
+                if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                    wantPollOut = true;
+                    return 50;
+                }
+                if (errno == EINTR)
+                    continue;
+                OnHangup(); // EIO: no client
+                return 10;
+            }
+            if (options.paced)
+                nextByteTime += byteTime * w;
+            c.bytes.erase(0, static_cast<std::size_t>(w));
+            if (c.bytes.empty()) {
+                out.pop_front();
+                if (out.empty())
+                    cv.notify_all();
+            }
+        }
+        return out.empty() ? -1 : 100; // paused: wait for XON (input)
+    }
+
+    void Run()
+    {
+        char buf[4096];
+        while (!stop.load()) {
+            long sleepMs;
+            bool wantPollOut;
+            {
+                std::lock_guard lock(mu);
+                sleepMs = WriteDue(wantPollOut);
+            }
+            pollfd fds[2] = {{master, static_cast<short>(POLLIN | (wantPollOut ? POLLOUT : 0)), 0},
+                             {wake[0], POLLIN, 0}};
+            const int timeout = sleepMs < 0 ? 500 : static_cast<int>(std::min<long>(sleepMs, 500));
+            const int r = ::poll(fds, 2, timeout);
+            if (r < 0) {
+                if (errno == EINTR)
+                    continue;
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                continue;
+            }
+            if (fds[1].revents & POLLIN) {
+                while (::read(wake[0], buf, sizeof buf) > 0) {
+                }
+            }
+            if (fds[0].revents & POLLIN) {
+                const ssize_t n = ::read(master, buf, sizeof buf);
+                if (n > 0) {
+                    std::lock_guard lock(mu);
+                    OnInput(buf, static_cast<std::size_t>(n));
+                    continue;
+                }
+                if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                    std::lock_guard lock(mu);
+                    OnHangup();
+                }
+            }
+            if (fds[0].revents & (POLLHUP | POLLERR)) {
+                // No client has the slave open: drop what was queued and
+                // wait for the next open (the master keeps reporting HUP).
+                {
+                    std::lock_guard lock(mu);
+                    OnHangup();
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
+    }
+};
+
+Simulator::Simulator() : state_(std::make_unique<State>()) {}
+
+Simulator::Simulator(std::vector<Recording> recordings, Options options) : Simulator()
+{
+    state_->recordings.assign(recordings.begin(), recordings.end());
+    state_->options = std::move(options);
+}
+
+Simulator::~Simulator() { Stop(); }
+
+bool Simulator::Start(const std::string& linkPath)
+{
+    State& s = *state_;
+    if (s.thread.joinable()) {
+        std::lock_guard lock(s.mu);
+        s.lastError = "already running";
+        return false;
+    }
+    auto fail = [&](const std::string& what) {
+        const std::string msg = what + ": " + std::strerror(errno);
+        if (s.master >= 0) ::close(s.master);
+        for (int& fd : s.wake)
+            if (fd >= 0) ::close(fd), fd = -1;
+        s.master = -1;
+        std::lock_guard lock(s.mu);
+        s.lastError = msg;
+        return false;
+    };
+
+    s.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (s.master < 0)
+        return fail("posix_openpt");
+    if (::grantpt(s.master) != 0)
+        return fail("grantpt");
+    if (::unlockpt(s.master) != 0)
+        return fail("unlockpt");
+    char name[256];
+    if (::ptsname_r(s.master, name, sizeof name) != 0)
+        return fail("ptsname_r");
+    termios t{};
+    if (::tcgetattr(s.master, &t) != 0)
+        return fail("tcgetattr");
+    ::cfmakeraw(&t);
+    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    t.c_cflag |= CLOCAL | CREAD;
+    ::cfsetspeed(&t, B38400);
+    if (::tcsetattr(s.master, TCSANOW, &t) != 0)
+        return fail("tcsetattr");
+    if (::pipe2(s.wake, O_NONBLOCK | O_CLOEXEC) != 0)
+        return fail("pipe2");
+    ::fcntl(s.master, F_SETFD, FD_CLOEXEC);
+
+    struct stat st{};
+    if (::lstat(linkPath.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            errno = EEXIST;
+            return fail("link path " + linkPath + " exists and is not a symbolic link");
+        }
+        ::unlink(linkPath.c_str());
+    }
+    if (::symlink(name, linkPath.c_str()) != 0)
+        return fail("symlink " + linkPath);
+
+    {
+        std::lock_guard lock(s.mu);
+        s.linkPath = linkPath;
+        s.devicePath = name;
+        s.lastError.clear();
+        s.requestCounter = 0;
+        s.mgCounter = 0;
+        s.out.clear();
+        s.paused = false;
+        s.running = true;
+    }
+    s.inBuf.clear();
+    s.stop = false;
+    s.thread = std::thread([&s] { s.Run(); });
+    return true;
+}
+
+void Simulator::Stop()
+{
+    State& s = *state_;
+    if (!s.thread.joinable())
+        return;
+    s.stop = true;
+    s.Wake();
+    s.thread.join();
+    ::close(s.master);
+    s.master = -1;
+    for (int& fd : s.wake)
+        ::close(fd), fd = -1;
+    std::lock_guard lock(s.mu);
+    struct stat st{};
+    if (!s.linkPath.empty() && ::lstat(s.linkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char target[256];
+        const ssize_t n = ::readlink(s.linkPath.c_str(), target, sizeof target - 1);
+        if (n >= 0 && std::string(target, static_cast<std::size_t>(n)) == s.devicePath)
+            ::unlink(s.linkPath.c_str());
+    }
+    s.out.clear();
+    s.running = false;
+    s.cv.notify_all();
+}
+
+bool Simulator::IsRunning() const
+{
+    std::lock_guard lock(state_->mu);
+    return state_->running;
+}
+
+std::string Simulator::LinkPath() const
+{
+    std::lock_guard lock(state_->mu);
+    return state_->linkPath;
+}
+
+std::string Simulator::DevicePath() const
+{
+    std::lock_guard lock(state_->mu);
+    return state_->devicePath;
+}
+
+std::string Simulator::LastError() const
+{
+    std::lock_guard lock(state_->mu);
+    return state_->lastError;
+}
+
+void Simulator::SetOptions(const Options& options)
+{
+    {
+        std::lock_guard lock(state_->mu);
+        state_->options = options;
+        state_->requestCounter = 0;
+        state_->mgCounter = 0;
+    }
+    state_->Wake();
+}
+
+Options Simulator::GetOptions() const
+{
+    std::lock_guard lock(state_->mu);
+    return state_->options;
+}
+
+void Simulator::SetRecordings(std::vector<Recording> recordings)
+{
+    std::lock_guard lock(state_->mu);
+    state_->recordings.assign(std::make_move_iterator(recordings.begin()),
+                              std::make_move_iterator(recordings.end()));
+}
+
+std::vector<Recording> Simulator::Recordings() const
+{
+    std::lock_guard lock(state_->mu);
+    return {state_->recordings.begin(), state_->recordings.end()};
+}
+
+std::size_t Simulator::RemainingRecordings() const
+{
+    std::lock_guard lock(state_->mu);
+    return state_->recordings.size();
+}
+
+std::vector<std::string> Simulator::Requests() const
+{
+    std::lock_guard lock(state_->mu);
+    return state_->requests;
+}
+
+std::size_t Simulator::RequestCount() const
+{
+    std::lock_guard lock(state_->mu);
+    return state_->requests.size();
+}
+
+void Simulator::ClearRequests()
+{
+    std::lock_guard lock(state_->mu);
+    state_->requests.clear();
+    state_->replies.clear();
+}
+
+std::vector<std::string> Simulator::Replies() const
+{
+    std::lock_guard lock(state_->mu);
+    return state_->replies;
+}
+
+bool Simulator::WaitForRequests(std::size_t n, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(state_->mu);
+    return state_->cv.wait_for(lock, timeout, [&] { return state_->requests.size() >= n; });
+}
+
+bool Simulator::WaitUntilSent(std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(state_->mu);
+    return state_->cv.wait_for(lock, timeout, [&] { return state_->out.empty(); });
+}
+
+} // namespace rd5150
