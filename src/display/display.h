@@ -1,6 +1,155 @@
 // Recording store, plotting, derived displays, moving average, scales and colours.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 // The seven display colours, 0xRRGGBB, in settings-file order: curve,
 // graph background, active title bar, cursor 1, cursor 2, graticule, spare.
 extern int displayColours[7];
+
+// ---------------------------------------------------------------- recording store
+constexpr int MAX_WINDOWS = 9;
+constexpr int MAX_SAMPLES = 65000;
+constexpr int MAX_GAPS = 60000;
+constexpr int UNIT_COUNT = 16;
+constexpr int ZOOM_LAST = 22; // zoomTable[22] is 0.0, the end of the table
+constexpr int ZOOM_START = 9; // level of a new window
+
+// Controls of every graph window (copies of the template panel).
+constexpr int WINDOW_SCROLLBAR = 2;
+constexpr int WINDOW_GRAPH = 3;
+constexpr int WINDOW_ZOOM_TEXT = 4;
+constexpr int WINDOW_PATH = 5;
+
+struct WindowRecord {
+    int32_t panel;
+    int32_t menuItem;
+    double yMin;
+    double yMax;
+    uint8_t yRangeFixed;
+    int32_t labelPlot[5];
+    char labelText[5][200];
+    int32_t labelState[5];
+    int32_t alarmShown;
+    int32_t alarmSetting;
+    double alarmLevel[2];
+    int32_t alarmPlot[2];
+    double zoomSpan;
+    int32_t zoomLevel;
+    int32_t legendFrame;
+    int32_t legendCursorBox[2];
+    int32_t legendOffset;
+    int32_t geometry[4]; // top, left, height, width kept by the full-screen toggle
+    int32_t legendText[2];
+    int32_t legendCursorValue[6];
+    char title[100];
+    int32_t plotHandle;
+    int32_t curveColour;
+    double time[MAX_SAMPLES];
+    double value[MAX_SAMPLES];
+    double *total; // running total of a position display, count+1 entries, owned by the slot
+    int32_t count;
+    int32_t measureType;
+    uint32_t interval;
+    int32_t mode;
+    double coefficient;
+    char unit[20];
+    int32_t day, month, year, hour, minute;
+    int32_t isAverage;
+    int32_t isPosition;
+    int32_t isAcceleration;
+    int16_t sourceWindow;
+    int32_t gapIndex[MAX_GAPS];
+    int32_t hasGaps;
+};
+
+extern WindowRecord windows[MAX_WINDOWS];
+extern int windowCount;
+extern int currentWindow;
+extern const char *const unitTable[UNIT_COUNT];
+extern const double zoomTable[25];
+
+// Zeroes a slot (all but `total` and `legendCursorValue`); its texts become 18 blanks.
+void ResetSlot(int slot);
+// Copies text into a fixed field, cut to fit and always terminated.
+void CopyText(char *field, std::size_t size, const std::string &text);
+
+// ---------------------------------------------------------------- plotting
+// Curve of a slot on its graph, with cursor 1 placed and the readouts refreshed.
+int TracerCourbe(const double *value, const double *time, int colour, int slot);
+// Zooms the current window out until its curve fits (end of every producer).
+void FitToWindow();
+
+// Value range made visible when its bounds agree to the integer and to one
+// decimal (a flat curve): widened by 0.1 on each side. True when widened.
+bool WidenFlatRange(double *lo, double *hi);
+// Scroll-bar page, in seconds, of a zoom magnification (at least 1).
+int ZoomPage(double span);
+// Zoom indicator text: "X 5" or "/ 20".
+std::string ZoomText(double span);
+
+// ---------------------------------------------------------------- display menu
+constexpr int MENU_GRATICULE = 45;
+constexpr int MENU_VARIATION_CURSORS = 46;
+constexpr int MENU_LEGEND = 47;
+constexpr int MENU_COLOURS = 48;
+constexpr int MENU_SCALES = 50;
+constexpr int MENU_ZOOM_IN = 52;
+constexpr int MENU_ZOOM_OUT = 53;
+constexpr int LEGEND_WIDTH = 90; // strip left of the graph while the legend is shown
+
+void Gestion_affichage(int menuBar, int menuItem, void *callbackData, int panel);
+
+// ---------------------------------------------------------------- derived displays
+constexpr int MENU_MOVING_AVERAGE = 31;
+constexpr int MENU_POSITION = 32;
+constexpr int MENU_ACCELERATION = 33;
+constexpr int KIND_POSITION = 0;
+constexpr int KIND_ACCELERATION = 1;
+constexpr int KIND_AVERAGE = 2;
+
+extern int derivedKind;
+extern int sourceList[MAX_WINDOWS];
+extern int sourceCount; // lines of the source list
+// Work copy of the chosen source, made by TraitementFiltre.
+extern std::vector<double> workValue;
+extern std::vector<double> workTime;
+extern int workCount;
+extern int workSource;
+extern std::string sourceTitle;
+
+void Gestion_traitement(int menuBar, int menuItem, void *callbackData, int panel);
+void ListeSources();
+int IndexGraphe(int panel, int control, int event, void *callbackData, int eventData1,
+                int eventData2);
+void TraitementFiltre(int listIndex, int kind);
+void AffichageSecond(int sourceSlot, int kind);
+int StopImport(int panel, int control, int event, void *callbackData, int eventData1,
+               int eventData2);
+
+bool PositionAllowed(int measureType);
+bool AccelerationAllowed(int measureType);
+// Samples of a slot with every listed gap holding the last valid value
+// before it (0.0 before the first); times stay the samples' own.
+void MakeWorkCopy(const WindowRecord &source, std::vector<double> *time,
+                  std::vector<double> *value);
+// Distance covered in each step (trapezoid rule) and its running total;
+// sample 0 is (0, 0). f scales the values (1/60 turns a per-minute speed).
+void ComputePosition(const double *workTime, const double *workValue, int count, double f,
+                     double *time, double *value, double *total);
+// Change of value per unit of time between successive samples; sample 0 is (0, 0).
+void ComputeAcceleration(const double *workTime, const double *workValue, int count, double f,
+                         double *time, double *value);
+// "Position curve" + " of  " + title, in the given language.
+std::string DerivedTitle(int kind, int lang, const std::string &source);
+
+// ---------------------------------------------------------------- values
+// Short text of a measured value ("%f" cut to 6 characters, 7 for x <= 0,
+// never cutting integer digits); sets the current window's unit.
+void FormatValue(int type, double x, std::string *text);
+// The unit index a value of the given type has in the current window.
+int ValueUnitIndex(int type);
+
+void RegisterDisplayCallbacks();

@@ -1,0 +1,215 @@
+// The curve of a window, its zoom and the Display menu.
+#include "display/display.h"
+
+#include "platform/platform.h"
+#include "shell/shell.h"
+#include "toolbox/toolbox.h"
+#include "windows/windows.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+bool WidenFlatRange(double *lo, double *hi) {
+    bool sameUnits = std::trunc(std::fabs(*lo)) == std::trunc(std::fabs(*hi));
+    bool sameTenths = std::trunc(std::fabs(10 * *lo)) == std::trunc(std::fabs(10 * *hi));
+    if (!sameUnits || !sameTenths) return false;
+    *lo -= 0.1;
+    *hi += 0.1;
+    return true;
+}
+
+int ZoomPage(double span) {
+    // The table ends with 0.0: no magnification may give an endless page.
+    if (!(span > 0)) return 1;
+    double page = std::ceil(150.0 / span);
+    return page < 1 ? 1 : static_cast<int>(page);
+}
+
+std::string ZoomText(double span) {
+    char text[64];
+    if (1.0 > span && span > 0)
+        std::snprintf(text, sizeof text, "/ %.0f", 1.0 / span);
+    else
+        std::snprintf(text, sizeof text, "X %.0f", span);
+    return text;
+}
+
+int TracerCourbe(const double *value, const double *time, int colour, int slot) {
+    if (slot < 0 || slot >= MAX_WINDOWS) return UIEOperationFailed;
+    WindowRecord &w = windows[slot];
+    double lo = 0.0, hi = 0.0;
+    if (!w.yRangeFixed) {
+        int maxIndex, minIndex;
+        if (w.count > 0) MaxMin1D(value, w.count, &hi, &maxIndex, &lo, &minIndex);
+        if (w.yMax == 0.0) w.yMax = hi;
+        if (w.yMin == 0.0) w.yMin = lo;
+    } else {
+        lo = w.yMin;
+        hi = w.yMax;
+    }
+    if (WidenFlatRange(&lo, &hi)) w.yRangeFixed = 0;
+    SetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_LEFT_YAXIS, VAL_MANUAL, lo, hi);
+    int handle = PlotXY(w.panel, WINDOW_GRAPH, time, value, w.count, VAL_DOUBLE, VAL_DOUBLE,
+                        VAL_THIN_LINE, VAL_NO_POINT, VAL_SOLID, 1, colour);
+    w.plotHandle = handle > 0 ? handle : 0;
+    w.yRangeFixed = 0;
+    double xmin = 0, xmax = 0, ymin = 0, ymax = 0;
+    GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &xmin, &xmax);
+    GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_LEFT_YAXIS, nullptr, &ymin, &ymax);
+    SetGraphCursor(w.panel, WINDOW_GRAPH, 1, xmin + 0.25 * (xmax - xmin),
+                   ymin + 0.25 * (ymax - ymin));
+    ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
+    return handle < 0 ? handle : 0;
+}
+
+void FitToWindow() {
+    if (currentWindow < 0) return;
+    const WindowRecord &w = windows[currentWindow];
+    double xmin = 0, xmax = 0;
+    GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &xmin, &xmax);
+    for (bool fits = false; !fits;) {
+        fits = w.zoomLevel == 0 || w.zoomLevel == 10 || w.count < xmax - xmin;
+        Gestion_affichage(menuBar, MENU_ZOOM_OUT, nullptr, mainPanel);
+        GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &xmin, &xmax);
+    }
+}
+
+namespace {
+
+void AddCursorBoxes(WindowRecord &w) {
+    const int boxTops[2] = {35, 81};
+    for (int b = 0; b < 2; ++b) {
+        w.legendCursorBox[b] = NewCtrl(w.panel, CTRL_RAISED_BOX, "", boxTops[b], 3);
+        SetCtrlAttribute(w.panel, w.legendCursorBox[b], ATTR_WIDTH, 84);
+        SetCtrlAttribute(w.panel, w.legendCursorBox[b], ATTR_HEIGHT, 45);
+    }
+    const int tops[6] = {36, 50, 64, 82, 96, 110};
+    for (int i = 0; i < 6; ++i) {
+        w.legendCursorValue[i] = NewCtrl(w.panel, CTRL_TEXT_MSG, "", tops[i], 5);
+        SetCtrlAttribute(w.panel, w.legendCursorValue[i], ATTR_GAUGE_STYLE, 0);
+    }
+}
+
+void RemoveCursorBoxes(WindowRecord &w) {
+    for (auto &box : w.legendCursorBox) {
+        if (box > 0) DiscardCtrl(w.panel, box);
+        box = 0;
+    }
+    for (auto &text : w.legendCursorValue) {
+        if (text != 0) DiscardCtrl(w.panel, text);
+        text = 0;
+    }
+}
+
+int CursorCount(const WindowRecord &w) {
+    int n = 0;
+    GetCtrlAttribute(w.panel, WINDOW_GRAPH, ATTR_NUM_CURSORS, &n);
+    return n;
+}
+
+void ToggleGraticule(WindowRecord &w) {
+    int shown = 0;
+    GetCtrlAttribute(w.panel, WINDOW_GRAPH, ATTR_XGRID_VISIBLE, &shown);
+    int next = shown == 0 ? 1 : 0;
+    SetCtrlAttribute(w.panel, WINDOW_GRAPH, ATTR_XGRID_VISIBLE, next);
+    SetCtrlAttribute(w.panel, WINDOW_GRAPH, ATTR_YGRID_VISIBLE, next);
+}
+
+void ToggleVariationCursors(WindowRecord &w) {
+    if (CursorCount(w) == 1) {
+        SetCtrlAttribute(w.panel, WINDOW_GRAPH, ATTR_NUM_CURSORS, 3);
+        for (int c = 2; c <= 3; ++c)
+            SetCursorAttribute(w.panel, WINDOW_GRAPH, c, ATTR_CURSOR_MODE, VAL_FREE_FORM_CURSOR);
+        SetCursorAttribute(w.panel, WINDOW_GRAPH, 2, ATTR_CURSOR_COLOR, displayColours[3]);
+        SetCursorAttribute(w.panel, WINDOW_GRAPH, 3, ATTR_CURSOR_COLOR, displayColours[4]);
+        double xmin = 0, xmax = 0, ymin = 0, ymax = 0;
+        GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &xmin, &xmax);
+        GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_LEFT_YAXIS, nullptr, &ymin, &ymax);
+        SetGraphCursor(w.panel, WINDOW_GRAPH, 2, xmin + (xmax - xmin) / 5,
+                       ymax - (ymax - ymin) / 4);
+        SetGraphCursor(w.panel, WINDOW_GRAPH, 3, xmax - (xmax - xmin) / 5,
+                       ymin + (ymax - ymin) / 4);
+        if (w.legendOffset > 0) AddCursorBoxes(w);
+    } else {
+        SetCtrlAttribute(w.panel, WINDOW_GRAPH, ATTR_NUM_CURSORS, 1);
+        if (w.legendOffset > 0) RemoveCursorBoxes(w);
+    }
+    ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+void ToggleLegend(WindowRecord &w) {
+    if (w.count == 0) return;
+    w.legendOffset = w.legendText[0] == 0 ? LEGEND_WIDTH : 0;
+    bool variation = CursorCount(w) > 1;
+    double x2 = 0, y2 = 0, x3 = 0, y3 = 0;
+    if (variation) Sauver_curseurs(w.panel, &x2, &y2, &x3, &y3);
+    if (w.legendOffset > 0) {
+        w.legendFrame = NewCtrl(w.panel, CTRL_RAISED_BOX, "", 3, 3);
+        SetCtrlAttribute(w.panel, WINDOW_GRAPH, ATTR_LEFT, w.legendOffset);
+        w.legendText[0] = NewCtrl(w.panel, CTRL_TEXT_MSG, "", 4, 5);
+        w.legendText[1] = NewCtrl(w.panel, CTRL_TEXT_MSG, "", 18, 5);
+        SetCtrlAttribute(w.panel, w.legendText[0], ATTR_GAUGE_STYLE, 0);
+        SetCtrlAttribute(w.panel, w.legendText[1], ATTR_GAUGE_STYLE, 0);
+        if (variation) AddCursorBoxes(w);
+        ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
+    } else {
+        for (int *control : {&w.legendText[0], &w.legendText[1], &w.legendFrame}) {
+            if (*control != 0) DiscardCtrl(w.panel, *control);
+            *control = 0;
+        }
+        if (variation) RemoveCursorBoxes(w);
+    }
+    if (variation) Restaurer_curseurs(w.panel, x2, y2, x3, y3);
+}
+
+void ZoomUpdate(WindowRecord &w) {
+    w.zoomLevel = std::clamp(w.zoomLevel, 0, ZOOM_LAST);
+    w.zoomSpan = zoomTable[w.zoomLevel];
+    double xmin = 0, xmax = 0;
+    GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &xmin, &xmax);
+    int page = ZoomPage(w.zoomSpan);
+    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrPage, page);
+    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrMaximum, 10000000 - page);
+    // The bar counts in steps of 30 s: the view keeps its start time.
+    int position = static_cast<int>(std::trunc(xmin / SCROLL_STEP_SECONDS));
+    int maximum = 0;
+    ScrollBar_GetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrMaximum, &maximum);
+    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrPosition,
+                           std::clamp(position, 0, std::max(0, maximum)));
+    ScrollBarCallback(w.panel, WINDOW_SCROLLBAR, kScrollBarEventKey, nullptr, 0, 0);
+    SetCtrlVal(w.panel, WINDOW_ZOOM_TEXT, ZoomText(w.zoomSpan));
+    ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+} // namespace
+
+void Gestion_affichage(int, int menuItem, void *, int) {
+    if (currentWindow < 0 || menuItem < MENU_GRATICULE || menuItem > MENU_ZOOM_OUT) return;
+    WindowRecord &w = windows[currentWindow];
+    switch (menuItem) {
+    case MENU_GRATICULE:
+        ToggleGraticule(w);
+        break;
+    case MENU_VARIATION_CURSORS:
+        ToggleVariationCursors(w);
+        break;
+    case MENU_LEGEND:
+        ToggleLegend(w);
+        break;
+    case MENU_ZOOM_IN:
+        // Level 22 holds no magnification, only the end of the table.
+        if (w.zoomLevel >= ZOOM_LAST - 1) return;
+        ++w.zoomLevel;
+        ZoomUpdate(w);
+        break;
+    case MENU_ZOOM_OUT:
+        if (w.zoomLevel <= 0) return;
+        --w.zoomLevel;
+        ZoomUpdate(w);
+        break;
+    default:
+        break; // 48 and 50 open the colour and scale popups; 49 and 51 are separators
+    }
+}

@@ -1,0 +1,38 @@
+// The recording store: one fixed record per graph window.
+#include "display/display.h"
+
+#include <cstring>
+
+WindowRecord windows[MAX_WINDOWS];
+int windowCount = 0;
+int currentWindow = -1;
+
+const char *const unitTable[UNIT_COUNT] = {
+    "tr/min", " m/min", " % ",   " ms  ",  " Hz  ",   "ft/min", " RPM ",   " m  ",
+    " ft  ",  " tr  ",  " Rev ", " imp .", "tr/min²", "m/min²", "ft/min²", "Rev/min²"};
+
+const double zoomTable[25] = {0.0001, 0.0002, 0.0005, 0.001, 0.002, 0.005, 0.01, 0.02, 0.05,
+                              0.1,    0.2,    0.5,    1,     2,     5,     10,   20,   50,
+                              100,    200,    500,    1000,  0.0,   0.0,   0.0};
+
+void CopyText(char *field, std::size_t size, const std::string &text) {
+    std::size_t n = std::min(size - 1, text.size());
+    std::memcpy(field, text.data(), n);
+    field[n] = '\0';
+}
+
+void ResetSlot(int slot) {
+    if (slot < 0 || slot >= MAX_WINDOWS) return;
+    WindowRecord &w = windows[slot];
+    double *total = w.total;
+    int32_t cursorValue[6];
+    std::memcpy(cursorValue, w.legendCursorValue, sizeof cursorValue);
+    std::memset(&w, 0, sizeof w);
+    w.total = total;
+    std::memcpy(w.legendCursorValue, cursorValue, sizeof cursorValue);
+    const std::string blanks(18, ' ');
+    for (auto &label : w.labelText)
+        CopyText(label, sizeof label, blanks);
+    CopyText(w.title, sizeof w.title, blanks);
+    CopyText(w.unit, sizeof w.unit, blanks);
+}

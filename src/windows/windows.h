@@ -1,0 +1,55 @@
+// Graph windows: creation, activation, arrangement and closing; cursor
+// readouts, time and value texts, and the scroll bar along the time axis.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+// ---------------------------------------------------------------- graph windows
+constexpr int MENU_WINDOW = 54;
+constexpr int MENU_CASCADE = 55;
+constexpr int MENU_TILE = 56;
+constexpr int MENU_FULL_SCREEN = 58;
+constexpr int MENU_WINDOW_REFRESH = 59;
+constexpr int AREA_TOP = 70; // band of the menu bar and toolbar above the graph windows
+constexpr int AREA_LEFT = 5;
+constexpr int INACTIVE_TITLE_COLOUR = 0xC0C0C0;
+
+extern int tileTop[9];
+extern int tileLeft[9];
+extern int tileHeight[9];
+extern int tileWidth;
+
+void Nouvelle_fenetre(const std::string &title);
+void Gestion_fenetre(int menuBar, int menuItem, void *callbackData, int panel);
+// Tile cells for windowCount windows in an area of the given size.
+void Calcul_coordonnees_fenetre(int width, int height);
+int Repere_fenetre(int panel, int event, void *callbackData, int eventData1, int eventData2);
+void Fermer_fenetre();
+void Reactiver_fenetres();
+void Sauver_curseurs(int panel, double *x2, double *y2, double *x3, double *y3);
+void Restaurer_curseurs(int panel, double x2, double y2, double x3, double y3);
+
+// ---------------------------------------------------------------- readouts and scroll bar
+int ValCurseur(int panel, int control, int event, void *callbackData, int eventData1,
+               int eventData2);
+void Afficher_valeurs(int slot);
+void Format_temps(const char *prefix, double seconds, std::string *text);
+void Format_valeur(int measureType, const char *prefix, double x, std::string *text);
+// Shortens the "%f" text of x (mode 1 rounds numbers with 4 decimals or more).
+std::string Format_nombre(const std::string &text, double x, int mode);
+int ScrollBarCallback(int panel, int control, int event, void *callbackData, int eventData1,
+                      int eventData2);
+
+// Seconds of one scroll-bar position.
+constexpr int SCROLL_STEP_SECONDS = 30;
+// Visible time range of scroll position v, page p and maximum m; false when
+// the range is left as it is.
+bool ScrollRange(int v, int p, int m, double *lo, double *hi);
+// The five time-axis labels of a visible range, as (position, text).
+std::vector<std::pair<int, std::string>> TimeAxisLabels(double xmin, double xmax);
+// "h:mm:ss" of a number of seconds.
+std::string ClockText(double seconds);
+
+void RegisterWindowCallbacks();
