@@ -417,13 +417,6 @@ TEST(UirFiles, MainPanelHasTheGraphAreaAndEveryMenuIdentifierOnce)
     std::vector<int> duplicateItems;
     for (QMenu *m : main->findChildren<QMenu *>()) {
         ++menuIdCount[m->property("menuId").toInt()];
-        const QVariant ownItem = m->property("itemId");
-        if (ownItem.isValid()) { // a submenu is also an item of its parent menu
-            if (!items.emplace(ownItem.toInt(), m->menuAction()).second)
-                duplicateItems.push_back(ownItem.toInt());
-            auto *parent = qobject_cast<QMenu *>(m->parent());
-            itemCallback[ownItem.toInt()] = parent ? Str(parent->property("callback")) : "";
-        }
         for (QAction *a : m->actions()) {
             if (a->isSeparator() || a->menu())
                 continue;
@@ -440,6 +433,17 @@ TEST(UirFiles, MainPanelHasTheGraphAreaAndEveryMenuIdentifierOnce)
         EXPECT_EQ(n, 1) << "menu " << id;
     EXPECT_EQ(menuIdCount.count(0), 0u) << "a menu without menuId";
 
+    // The Language submenu is entry 35 of the Options menu; its items
+    // answer to the Options callback.
+    auto *language = main->findChild<QMenu *>(QStringLiteral("menuLanguage"));
+    ASSERT_NE(language, nullptr);
+    EXPECT_EQ(language->property("menuId").toInt(), 35);
+    auto *options = qobject_cast<QMenu *>(language->parent());
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(options->property("menuId").toInt(), 34);
+    EXPECT_TRUE(options->actions().contains(language->menuAction()));
+    EXPECT_EQ(Str(language->property("callback")), "Gestion_options");
+
     const std::vector<MenuItemSpec> expected = {
         {3, "Gestion_fichier"},     {4, "Gestion_fichier"},    {5, "Gestion_fichier"},
         {7, "Gestion_fichier"},     {9, "Gestion_fichier"},    {12, "Gestion_import"},
@@ -447,7 +451,7 @@ TEST(UirFiles, MainPanelHasTheGraphAreaAndEveryMenuIdentifierOnce)
         {20, "Gestion_edition"},    {22, "Gestion_edition"},   {23, "Gestion_edition"},
         {24, "Gestion_edition"},    {25, "Gestion_edition"},   {26, "Gestion_edition"},
         {28, "Gestion_edition"},    {29, "Gestion_edition"},   {31, "Gestion_traitement"},
-        {32, "Gestion_traitement"}, {33, "Gestion_traitement"}, {35, "Gestion_options"},
+        {32, "Gestion_traitement"}, {33, "Gestion_traitement"},
         {37, "Gestion_options"},    {38, "Gestion_options"},   {39, "Gestion_options"},
         {40, "Gestion_options"},    {41, "Gestion_options"},   {43, "Gestion_options"},
         {45, "Gestion_affichage"},  {46, "Gestion_affichage"}, {47, "Gestion_affichage"},
