@@ -6,8 +6,9 @@ int main(int argc, char *argv[])
 {
     if (InitCVIRTE(argc, argv) == 0)
         return -1;
-    std::vector<std::string> args = SplitCommandLine(argc, argv);
-    int rc = VelorinderMain(static_cast<int>(args.size()), args);
+    // The system has already split the command line; the program ignores it.
+    std::vector<std::string> args(argv, argv + argc);
+    VelorinderMain(argc, args);
     CloseCVIRTE();
-    return rc;
+    return 0;
 }

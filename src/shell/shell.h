@@ -13,11 +13,11 @@ extern int mainBackColour;
 extern std::string settingsPath;
 
 // Panels loaded at start and kept for the whole run.
-extern int splashPanel;    // 14
-extern int templatePanel;  // 9, copied for each graph window
-extern int scalesPanel;    // 8
+extern int splashPanel;      // 14
+extern int templatePanel;    // 9, copied for each graph window
+extern int scalesPanel;      // 8
 extern int spreadsheetPanel; // 4
-extern int progressPanel;  // 15
+extern int progressPanel;    // 15
 
 constexpr int PANEL_COMMUNICATION = 1;
 constexpr int PANEL_SELECTION = 2;
@@ -44,8 +44,7 @@ int VelorinderMain(int argc, const std::vector<std::string> &argv);
 bool StartUp();
 // Shutdown after the event loop: closes the port and discards the panels.
 void ShutDown();
-int Sortir(int panel, int control, int event, void *callbackData, int eventData1,
-           int eventData2);
+int Sortir(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
 int Fenetre(int panel, int event, void *callbackData, int eventData1, int eventData2);
 
 // Registers every callback the resource file names (filled once at start).
@@ -57,6 +56,8 @@ extern char recentFiles[4][300];
 extern int recentItems[4];
 extern std::string spreadsheetDir;
 constexpr int MENU_SAVE_ON_EXIT = 43;
+// Menu item identifiers: the command vocabulary of the menu callbacks.
+constexpr int MENU_FIRST_LANGUAGE = 37;
 
 void ReadSettings();
 // Lines 3 to 17 of the settings file.
@@ -103,3 +104,34 @@ void TranslateSelectionDialog(int panel);
 void TranslateProgressPanel(int panel);
 void TranslateCommunicationDialog(int panel);
 void TranslateConstantDialog(int panel);
+
+// ---------------------------------------------------------------- text tables
+// Rows of five strings: French, English, German, Spanish, Italian.
+struct MenuText {
+    int id;
+    bool isMenu;
+    const char *text[5];
+};
+struct ToolbarEntry {
+    const char *image; // nullptr for a separator
+    int menuItem;
+    const char *tooltip[5];
+};
+struct ErrorEntry {
+    int code;
+    const char *text[5];
+};
+struct DialogText {
+    const char *dialog;
+    const char *where;
+    const char *text[5];
+};
+
+extern const MenuText MENU_TEXTS[];
+extern const int MENU_TEXT_COUNT;
+extern const ToolbarEntry TOOLBAR_ENTRIES[];
+extern const int TOOLBAR_ENTRY_COUNT;
+extern const ErrorEntry ERROR_TEXTS[];
+extern const int ERROR_TEXT_COUNT;
+extern const DialogText DIALOG_TEXTS[];
+extern const int DIALOG_TEXT_COUNT;

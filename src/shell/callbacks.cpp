@@ -1,0 +1,13 @@
+// The table from the callback names of the resource file to the functions.
+#include "files/files.h"
+#include "link/link.h"
+#include "platform/platform.h"
+#include "shell/shell.h"
+
+void RegisterCallbacks() {
+    RegisterCtrlCallback("Sortir", Sortir);
+    RegisterPanelCallback("Fenetre", Fenetre);
+    RegisterMenuCallback("Gestion_options", Gestion_options);
+    RegisterMenuCallback("Gestion_fichier", Gestion_fichier);
+    RegisterLinkCallbacks();
+}

@@ -1,0 +1,121 @@
+// Start-up, the event loop, exit and the main panel's resize handling.
+#include "files/files.h"
+#include "link/link.h"
+#include "platform/platform.h"
+#include "shell/shell.h"
+
+int mainPanel = 0;
+int menuBar = 0;
+int mainBackColour = 0;
+std::string settingsPath;
+int splashPanel = 0;
+int templatePanel = 0;
+int scalesPanel = 0;
+int spreadsheetPanel = 0;
+int progressPanel = 0;
+
+namespace {
+const char *const QUIT_TITLE[5] = {"Quitter", "Quit", "Beenden", "Salir", "Esci"};
+const char *const QUIT_TEXT[5] = {"Êtes-vous sûr de vouloir quitter ?\n",
+                                  "Are you sure you want to quit ?\n", "Wollen sie beenden ?\n",
+                                  "Está a punto de salir?\n", "Uscire da VELORINDER?\n"};
+constexpr int PROGRESS_GAUGE = 3;
+} // namespace
+
+std::string ResourceFile() {
+    std::string dir;
+    GetProjectDir(&dir);
+    return dir + "/VELORPNL.UIR";
+}
+
+bool StartUp() {
+    static bool registered = false;
+    if (!registered) {
+        RegisterCallbacks();
+        registered = true;
+    }
+    SetWaitCursor(1);
+    portOpen = 0;
+    importRunning = 1;
+
+    splashPanel = LoadPanel(0, ResourceFile(), PANEL_SPLASH);
+    if (splashPanel < 0) {
+        splashPanel = 0;
+        SetWaitCursor(0);
+        MessagePopup("FATAL RUNTIME ERROR", "File VELORPNL.UIR not found !\n");
+        return false;
+    }
+    InstallPopup(splashPanel);
+    Delay(1.5);
+    RemovePopup(0);
+
+    mainPanel = LoadPanel(0, ResourceFile(), PANEL_MAIN);
+    GetPanelAttribute(mainPanel, ATTR_BACKCOLOR, &mainBackColour);
+    menuBar = GetPanelMenuBar(mainPanel);
+    SetCtrlAttribute(mainPanel, 3, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(mainPanel, 4, ATTR_VISIBLE, 0);
+
+    std::string dir;
+    GetProjectDir(&dir);
+    // The toolbar's image paths are relative to the program directory.
+    SetDir(dir);
+    settingsPath = dir + "/Velorcfg.ini";
+    ReadSettings();
+
+    templatePanel = LoadPanel(mainPanel, ResourceFile(), PANEL_TEMPLATE);
+    scalesPanel = LoadPanel(mainPanel, ResourceFile(), PANEL_SCALES);
+    spreadsheetPanel = LoadPanel(mainPanel, ResourceFile(), PANEL_SPREADSHEET);
+    progressPanel = LoadPanel(0, ResourceFile(), PANEL_PROGRESS);
+    SetCtrlAttribute(progressPanel, PROGRESS_GAUGE, ATTR_GAUGE_STYLE, 1);
+
+    Gestion_options(menuBar, language + 37, nullptr, mainPanel);
+
+    DisplayPanel(mainPanel);
+    SetWaitCursor(0);
+    ProcessDrawEvents();
+
+    Gestion_import(menuBar, MENU_COMMUNICATION, nullptr, mainPanel);
+    SetWaitCursor(0);
+    return true;
+}
+
+void ShutDown() {
+    if (portOpen == 1) CloseCom(comPort);
+    portOpen = 0;
+    for (int *panel :
+         {&progressPanel, &templatePanel, &scalesPanel, &spreadsheetPanel, &mainPanel}) {
+        if (*panel > 0) DiscardPanel(*panel);
+        *panel = 0;
+    }
+    if (splashPanel > 0) DiscardPanel(splashPanel);
+    splashPanel = 0;
+    menuBar = 0;
+    toolbar = 0;
+}
+
+int VelorinderMain(int, const std::vector<std::string> &) {
+    if (!StartUp()) return 0;
+    RunUserInterface();
+    ShutDown();
+    return 0;
+}
+
+int Sortir(int, int, int event, void *, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    if (!AskYesNo(Tr(QUIT_TITLE), Tr(QUIT_TEXT))) return 0;
+    SetWaitCursor(1);
+    SaveSettingsAtExit();
+    std::string dir;
+    GetProjectDir(&dir);
+    for (const std::string &tmp : FindFiles(dir, "*.tmp"))
+        DeleteFile(tmp);
+    SetWaitCursor(0);
+    QuitUserInterface(0);
+    return 0;
+}
+
+int Fenetre(int, int event, void *, int, int) {
+    // Re-tiling the graph windows on a resize comes with the graph windows.
+    (void)event;
+    return 0;
+}
