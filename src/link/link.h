@@ -37,6 +37,8 @@ int ScanPorts();
 // Takes one pending event without waiting; a commit on control 6 (the Stop
 // button) of any panel clears importRunning. True when Stop was pressed.
 bool PollForStop();
+// Drops the pending events, so that a transfer starts without an old Stop.
+void ClearStopRequests();
 
 // Replies: judged by substring, "*E" in any case marks the presence reply and
 // a refusal of "Md"; "*EX" a refusal of "Md" (exact case) or "Mc" (any case).

@@ -93,11 +93,20 @@ bool ParseRecordingCount(const char *reply, int *count) {
 bool PollForStop() {
     int panel = 0;
     int control = 0;
-    if (GetUserEvent(0, &panel, &control) == EVENT_COMMIT && control == STOP_BUTTON) {
+    // A panel gone since (a closed dialog's control 6) cannot have been Stop.
+    if (GetUserEvent(0, &panel, &control) == EVENT_COMMIT && control == STOP_BUTTON &&
+        PanelExists(panel)) {
         importRunning = 0;
         return true;
     }
     return false;
+}
+
+void ClearStopRequests() {
+    int panel = 0;
+    int control = 0;
+    while (GetUserEvent(0, &panel, &control) != EVENT_NONE) {
+    }
 }
 
 int ProbeInstrument(int port, int baud) {
@@ -169,6 +178,9 @@ int ConnectInstrument(int port, int baud) {
 }
 
 int OpenTransferLink() {
+    // Commits left from before (a Stop pressed as the last transfer ended)
+    // must not stop this one.
+    ClearStopRequests();
     SetWaitCursor(1);
     int r = ConnectInstrument(comPort, baudRate);
     if (r < 0) {

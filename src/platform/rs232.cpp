@@ -165,8 +165,10 @@ int OpenComConfig(int port, const std::string &deviceName, long baudRate, int pa
     }
 
     if (!QFileInfo::exists(QString::fromStdString(path))) return Fail(kRs232NoSuchPort);
+    // Opened by the device's own name so that its lock file is the one other
+    // programs use for that device, not one named after the link.
     auto serial = std::make_unique<QSerialPort>();
-    serial->setPortName(QString::fromStdString(path));
+    serial->setPortName(QString::fromStdString(device));
     if (!serial->open(QIODevice::ReadWrite)) {
         QSerialPort::SerialPortError error = serial->error();
         return Fail(error == QSerialPort::DeviceNotFoundError ? kRs232NoSuchPort
