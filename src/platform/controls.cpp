@@ -27,66 +27,57 @@ struct Callbacks {
     std::map<std::string, MenuCallbackPtr> menu;
 };
 
-Callbacks &Table()
-{
+Callbacks &Table() {
     static Callbacks table;
     return table;
 }
 
-QColor ToColor(int rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
-int FromColor(const QColor &c) { return (c.red() << 16) | (c.green() << 8) | c.blue(); }
+QColor ToColor(int rgb) {
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+int FromColor(const QColor &c) {
+    return (c.red() << 16) | (c.green() << 8) | c.blue();
+}
 
-QLabel *LabelOf(QWidget *w)
-{
+QLabel *LabelOf(QWidget *w) {
     QString name = w->property("labelWidget").toString();
-    if (name.isEmpty() || !w->window())
-        return nullptr;
+    if (name.isEmpty() || !w->window()) return nullptr;
     return w->window()->findChild<QLabel *>(name);
 }
 
 } // namespace
 
-std::deque<std::pair<int, int>> &UserEvents()
-{
+std::deque<std::pair<int, int>> &UserEvents() {
     static std::deque<std::pair<int, int>> events;
     return events;
 }
 
-MenuCallbackPtr FindMenuCallback(const std::string &name)
-{
+MenuCallbackPtr FindMenuCallback(const std::string &name) {
     auto it = Table().menu.find(name);
     return it == Table().menu.end() ? nullptr : it->second;
 }
 
-void DispatchCtrlEvent(int panel, int control, int event, int eventData1, int eventData2)
-{
+void DispatchCtrlEvent(int panel, int control, int event, int eventData1, int eventData2) {
     if (event == EVENT_COMMIT) {
         auto &q = UserEvents();
         q.emplace_back(panel, control);
-        if (q.size() > 64)
-            q.pop_front();
+        if (q.size() > 64) q.pop_front();
     }
     Panel *p = FindPanel(panel);
-    if (!p)
-        return;
+    if (!p) return;
     auto it = p->ctrlCallbacks.find(control);
-    if (it == p->ctrlCallbacks.end() || it->second.empty())
-        return;
+    if (it == p->ctrlCallbacks.end() || it->second.empty()) return;
     auto fn = Table().ctrl.find(it->second);
-    if (fn == Table().ctrl.end())
-        return;
+    if (fn == Table().ctrl.end()) return;
     void *data = nullptr;
     fn->second(panel, control, event, data, eventData1, eventData2);
 }
 
-void DispatchPanelEvent(int panel, int event, int eventData1, int eventData2)
-{
+void DispatchPanelEvent(int panel, int event, int eventData1, int eventData2) {
     Panel *p = FindPanel(panel);
-    if (!p || p->panelCallback.empty())
-        return;
+    if (!p || p->panelCallback.empty()) return;
     auto fn = Table().panel.find(p->panelCallback);
-    if (fn == Table().panel.end())
-        return;
+    if (fn == Table().panel.end()) return;
     fn->second(panel, event, nullptr, eventData1, eventData2);
 }
 
@@ -96,27 +87,29 @@ int AddRuntimeCtrl(int panel, QWidget *w);
 
 using namespace rt;
 
-void RegisterCtrlCallback(const std::string &name, CtrlCallbackPtr fn) { Table().ctrl[name] = fn; }
-void RegisterPanelCallback(const std::string &name, PanelCallbackPtr fn)
-{
+void RegisterCtrlCallback(const std::string &name, CtrlCallbackPtr fn) {
+    Table().ctrl[name] = fn;
+}
+void RegisterPanelCallback(const std::string &name, PanelCallbackPtr fn) {
     Table().panel[name] = fn;
 }
-void RegisterMenuCallback(const std::string &name, MenuCallbackPtr fn) { Table().menu[name] = fn; }
+void RegisterMenuCallback(const std::string &name, MenuCallbackPtr fn) {
+    Table().menu[name] = fn;
+}
 
-bool IsCallbackRegistered(const std::string &name)
-{
+bool IsCallbackRegistered(const std::string &name) {
     return Table().ctrl.count(name) || Table().panel.count(name) || Table().menu.count(name);
 }
 
 // ---------------------------------------------------------------- values
 
-int SetCtrlVal(int panel, int control, int value) { return SetCtrlVal(panel, control, double(value)); }
+int SetCtrlVal(int panel, int control, int value) {
+    return SetCtrlVal(panel, control, double(value));
+}
 
-int SetCtrlVal(int panel, int control, double value)
-{
+int SetCtrlVal(int panel, int control, double value) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     if (auto *s = qobject_cast<QSpinBox *>(w)) {
         QSignalBlocker b(s);
         s->setValue(static_cast<int>(value));
@@ -130,8 +123,7 @@ int SetCtrlVal(int panel, int control, double value)
         c->setChecked(value != 0);
     } else if (auto *c = qobject_cast<QComboBox *>(w)) {
         int i = c->findData(static_cast<int>(value));
-        if (i < 0)
-            return UIEOperationFailed;
+        if (i < 0) return UIEOperationFailed;
         c->setCurrentIndex(i);
     } else if (auto *l = qobject_cast<QListWidget *>(w)) {
         for (int i = 0; i < l->count(); ++i)
@@ -147,16 +139,13 @@ int SetCtrlVal(int panel, int control, double value)
     return 0;
 }
 
-int SetCtrlVal(int panel, int control, const char *value)
-{
+int SetCtrlVal(int panel, int control, const char *value) {
     return SetCtrlVal(panel, control, std::string(value));
 }
 
-int SetCtrlVal(int panel, int control, const std::string &value)
-{
+int SetCtrlVal(int panel, int control, const std::string &value) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     QString text = QString::fromStdString(value);
     if (auto *l = qobject_cast<QLabel *>(w)) {
         l->setText(text);
@@ -174,11 +163,9 @@ int SetCtrlVal(int panel, int control, const std::string &value)
     return 0;
 }
 
-int GetCtrlVal(int panel, int control, double *value)
-{
+int GetCtrlVal(int panel, int control, double *value) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     if (auto *s = qobject_cast<QSpinBox *>(w))
         *value = s->value();
     else if (auto *s = qobject_cast<QDoubleSpinBox *>(w))
@@ -198,20 +185,16 @@ int GetCtrlVal(int panel, int control, double *value)
     return 0;
 }
 
-int GetCtrlVal(int panel, int control, int *value)
-{
+int GetCtrlVal(int panel, int control, int *value) {
     double d = 0;
     int r = GetCtrlVal(panel, control, &d);
-    if (r == 0)
-        *value = static_cast<int>(d);
+    if (r == 0) *value = static_cast<int>(d);
     return r;
 }
 
-int GetCtrlVal(int panel, int control, std::string *value)
-{
+int GetCtrlVal(int panel, int control, std::string *value) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     if (auto *l = qobject_cast<QLabel *>(w))
         *value = l->text().toStdString();
     else if (auto *e = qobject_cast<QLineEdit *>(w))
@@ -225,18 +208,15 @@ int GetCtrlVal(int panel, int control, std::string *value)
     else {
         double d = 0;
         int r = GetCtrlVal(panel, control, &d);
-        if (r != 0)
-            return r;
+        if (r != 0) return r;
         *value = QString::number(d).toStdString();
     }
     return 0;
 }
 
-int DefaultCtrl(int panel, int control)
-{
+int DefaultCtrl(int panel, int control) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     QString text = w->property("rtDefaultText").toString();
     double number = w->property("rtDefaultNumber").toDouble();
     if (auto *t = qobject_cast<QPlainTextEdit *>(w)) {
@@ -249,23 +229,19 @@ int DefaultCtrl(int panel, int control)
         c->setCurrentIndex(static_cast<int>(number));
         return 0;
     }
-    if (qobject_cast<QAbstractButton *>(w) && !qobject_cast<QCheckBox *>(w))
-        return 0;
+    if (qobject_cast<QAbstractButton *>(w) && !qobject_cast<QCheckBox *>(w)) return 0;
     return SetCtrlVal(panel, control, number);
 }
 
 // ---------------------------------------------------------------- attributes
 
-int SetCtrlAttribute(int panel, int control, int attribute, int value)
-{
+int SetCtrlAttribute(int panel, int control, int attribute, int value) {
     return SetCtrlAttribute(panel, control, attribute, double(value));
 }
 
-int SetCtrlAttribute(int panel, int control, int attribute, double value)
-{
+int SetCtrlAttribute(int panel, int control, int attribute, double value) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     int result = 0;
     if (qobject_cast<QCustomPlot *>(w) && GraphSetAttribute(w, attribute, value, &result))
         return result;
@@ -273,8 +249,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, double value)
     switch (attribute) {
     case ATTR_VISIBLE:
         w->setVisible(v != 0);
-        if (QLabel *l = LabelOf(w))
-            l->setVisible(v != 0);
+        if (QLabel *l = LabelOf(w)) l->setVisible(v != 0);
         return 0;
     case ATTR_DIMMED:
         w->setEnabled(v == 0);
@@ -297,20 +272,17 @@ int SetCtrlAttribute(int panel, int control, int attribute, double value)
     case ATTR_TEXT_BGCOLOR:
     case ATTR_FRAME_COLOR: {
         QPalette pal = w->palette();
-        QPalette::ColorRole role = attribute == ATTR_TEXT_COLOR ? QPalette::WindowText
+        QPalette::ColorRole role = attribute == ATTR_TEXT_COLOR     ? QPalette::WindowText
                                    : attribute == ATTR_TEXT_BGCOLOR ? QPalette::Window
                                                                     : QPalette::Mid;
         pal.setColor(role, ToColor(v));
-        if (attribute == ATTR_TEXT_COLOR)
-            pal.setColor(QPalette::Text, ToColor(v));
-        if (attribute == ATTR_TEXT_BGCOLOR)
-            w->setAutoFillBackground(true);
+        if (attribute == ATTR_TEXT_COLOR) pal.setColor(QPalette::Text, ToColor(v));
+        if (attribute == ATTR_TEXT_BGCOLOR) w->setAutoFillBackground(true);
         w->setPalette(pal);
         return 0;
     }
     case ATTR_MAX_ENTRY_LENGTH:
-        if (auto *e = qobject_cast<QLineEdit *>(w))
-            e->setMaxLength(v);
+        if (auto *e = qobject_cast<QLineEdit *>(w)) e->setMaxLength(v);
         return 0;
     default:
         w->setProperty(("rtAttr" + std::to_string(attribute)).c_str(), value);
@@ -318,16 +290,13 @@ int SetCtrlAttribute(int panel, int control, int attribute, double value)
     }
 }
 
-int SetCtrlAttribute(int panel, int control, int attribute, const char *value)
-{
+int SetCtrlAttribute(int panel, int control, int attribute, const char *value) {
     return SetCtrlAttribute(panel, control, attribute, std::string(value));
 }
 
-int SetCtrlAttribute(int panel, int control, int attribute, const std::string &value)
-{
+int SetCtrlAttribute(int panel, int control, int attribute, const std::string &value) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     QString text = QString::fromStdString(value);
     if (attribute == ATTR_LABEL_TEXT) {
         QString shown = QString::fromStdString(MnemonicText(value));
@@ -340,17 +309,14 @@ int SetCtrlAttribute(int panel, int control, int attribute, const std::string &v
         w->setProperty("rtLabel", text);
         return 0;
     }
-    if (attribute == ATTR_CTRL_VAL)
-        return SetCtrlVal(panel, control, value);
+    if (attribute == ATTR_CTRL_VAL) return SetCtrlVal(panel, control, value);
     w->setProperty(("rtAttr" + std::to_string(attribute)).c_str(), text);
     return 0;
 }
 
-int GetCtrlAttribute(int panel, int control, int attribute, double *value)
-{
+int GetCtrlAttribute(int panel, int control, int attribute, double *value) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     int result = 0;
     if (qobject_cast<QCustomPlot *>(w) && GraphGetAttribute(w, attribute, value, &result))
         return result;
@@ -379,8 +345,7 @@ int GetCtrlAttribute(int panel, int control, int attribute, double *value)
         *value = FromColor(w->palette().color(QPalette::WindowText));
         return 0;
     case ATTR_MAX_ENTRY_LENGTH:
-        if (auto *e = qobject_cast<QLineEdit *>(w))
-            *value = e->maxLength();
+        if (auto *e = qobject_cast<QLineEdit *>(w)) *value = e->maxLength();
         return 0;
     default: {
         QVariant v = w->property(("rtAttr" + std::to_string(attribute)).c_str());
@@ -390,20 +355,16 @@ int GetCtrlAttribute(int panel, int control, int attribute, double *value)
     }
 }
 
-int GetCtrlAttribute(int panel, int control, int attribute, int *value)
-{
+int GetCtrlAttribute(int panel, int control, int attribute, int *value) {
     double d = 0;
     int r = GetCtrlAttribute(panel, control, attribute, &d);
-    if (r == 0)
-        *value = static_cast<int>(d);
+    if (r == 0) *value = static_cast<int>(d);
     return r;
 }
 
-int GetCtrlAttribute(int panel, int control, int attribute, std::string *value)
-{
+int GetCtrlAttribute(int panel, int control, int attribute, std::string *value) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     if (attribute == ATTR_LABEL_TEXT) {
         QVariant set = w->property("rtLabel");
         if (set.isValid())
@@ -418,65 +379,56 @@ int GetCtrlAttribute(int panel, int control, int attribute, std::string *value)
             value->clear();
         return 0;
     }
-    if (attribute == ATTR_CTRL_VAL)
-        return GetCtrlVal(panel, control, value);
+    if (attribute == ATTR_CTRL_VAL) return GetCtrlVal(panel, control, value);
     *value = w->property(("rtAttr" + std::to_string(attribute)).c_str()).toString().toStdString();
     return 0;
 }
 
-int SetActiveCtrl(int panel, int control)
-{
+int SetActiveCtrl(int panel, int control) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     w->setFocus();
     return 0;
 }
 
-bool CtrlExists(int panel, int control) { return FindCtrl(panel, control) != nullptr; }
+bool CtrlExists(int panel, int control) {
+    return FindCtrl(panel, control) != nullptr;
+}
 
 // ---------------------------------------------------------------- lists
 
-int InsertListItem(int panel, int control, int index, const std::string &label, int value)
-{
+int InsertListItem(int panel, int control, int index, const std::string &label, int value) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     QString text = QString::fromStdString(label);
     if (auto *l = qobject_cast<QListWidget *>(w)) {
         auto *item = new QListWidgetItem(text);
         item->setData(Qt::UserRole, value);
-        if (index < 0 || index > l->count())
-            index = l->count();
+        if (index < 0 || index > l->count()) index = l->count();
         QSignalBlocker b(l);
         l->insertItem(index, item);
         return 0;
     }
     if (auto *c = qobject_cast<QComboBox *>(w)) {
-        if (index < 0 || index > c->count())
-            index = c->count();
+        if (index < 0 || index > c->count()) index = c->count();
         c->insertItem(index, text, value);
         return 0;
     }
     return UIEOperationFailed;
 }
 
-int ReplaceListItem(int panel, int control, int index, const std::string &label, int value)
-{
+int ReplaceListItem(int panel, int control, int index, const std::string &label, int value) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     QString text = QString::fromStdString(label);
     if (auto *l = qobject_cast<QListWidget *>(w)) {
-        if (index < 0 || index >= l->count())
-            return UIEOperationFailed;
+        if (index < 0 || index >= l->count()) return UIEOperationFailed;
         l->item(index)->setText(text);
         l->item(index)->setData(Qt::UserRole, value);
         return 0;
     }
     if (auto *c = qobject_cast<QComboBox *>(w)) {
-        if (index < 0 || index >= c->count())
-            return UIEOperationFailed;
+        if (index < 0 || index >= c->count()) return UIEOperationFailed;
         c->setItemText(index, text);
         c->setItemData(index, value);
         return 0;
@@ -484,22 +436,18 @@ int ReplaceListItem(int panel, int control, int index, const std::string &label,
     return UIEOperationFailed;
 }
 
-int DeleteListItem(int panel, int control, int index, int count)
-{
+int DeleteListItem(int panel, int control, int index, int count) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     if (auto *l = qobject_cast<QListWidget *>(w)) {
         QSignalBlocker b(l);
-        if (count < 0)
-            count = l->count() - index;
+        if (count < 0) count = l->count() - index;
         for (int i = 0; i < count && index < l->count(); ++i)
             delete l->takeItem(index);
         return 0;
     }
     if (auto *c = qobject_cast<QComboBox *>(w)) {
-        if (count < 0)
-            count = c->count() - index;
+        if (count < 0) count = c->count() - index;
         for (int i = 0; i < count && index < c->count(); ++i)
             c->removeItem(index);
         return 0;
@@ -507,13 +455,13 @@ int DeleteListItem(int panel, int control, int index, int count)
     return UIEOperationFailed;
 }
 
-int ClearListCtrl(int panel, int control) { return DeleteListItem(panel, control, 0, -1); }
+int ClearListCtrl(int panel, int control) {
+    return DeleteListItem(panel, control, 0, -1);
+}
 
-int GetNumListItems(int panel, int control, int *count)
-{
+int GetNumListItems(int panel, int control, int *count) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     if (auto *l = qobject_cast<QListWidget *>(w))
         *count = l->count();
     else if (auto *c = qobject_cast<QComboBox *>(w))
@@ -523,11 +471,9 @@ int GetNumListItems(int panel, int control, int *count)
     return 0;
 }
 
-int GetCtrlIndex(int panel, int control, int *index)
-{
+int GetCtrlIndex(int panel, int control, int *index) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     if (auto *l = qobject_cast<QListWidget *>(w))
         *index = l->currentRow();
     else if (auto *c = qobject_cast<QComboBox *>(w))
@@ -537,20 +483,16 @@ int GetCtrlIndex(int panel, int control, int *index)
     return 0;
 }
 
-int SetCtrlIndex(int panel, int control, int index)
-{
+int SetCtrlIndex(int panel, int control, int index) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     if (auto *l = qobject_cast<QListWidget *>(w)) {
-        if (index < 0 || index >= l->count())
-            return UIEOperationFailed;
+        if (index < 0 || index >= l->count()) return UIEOperationFailed;
         QSignalBlocker b(l);
         l->setCurrentRow(index);
         l->scrollToItem(l->item(index));
     } else if (auto *c = qobject_cast<QComboBox *>(w)) {
-        if (index < 0 || index >= c->count())
-            return UIEOperationFailed;
+        if (index < 0 || index >= c->count()) return UIEOperationFailed;
         c->setCurrentIndex(index);
     } else {
         return UIEOperationFailed;
@@ -558,18 +500,14 @@ int SetCtrlIndex(int panel, int control, int index)
     return 0;
 }
 
-int GetLabelFromIndex(int panel, int control, int index, std::string *label)
-{
+int GetLabelFromIndex(int panel, int control, int index, std::string *label) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     if (auto *l = qobject_cast<QListWidget *>(w)) {
-        if (index < 0 || index >= l->count())
-            return UIEOperationFailed;
+        if (index < 0 || index >= l->count()) return UIEOperationFailed;
         *label = l->item(index)->text().toStdString();
     } else if (auto *c = qobject_cast<QComboBox *>(w)) {
-        if (index < 0 || index >= c->count())
-            return UIEOperationFailed;
+        if (index < 0 || index >= c->count()) return UIEOperationFailed;
         *label = c->itemText(index).toStdString();
     } else {
         return UIEOperationFailed;
@@ -577,18 +515,14 @@ int GetLabelFromIndex(int panel, int control, int index, std::string *label)
     return 0;
 }
 
-int GetValueFromIndex(int panel, int control, int index, int *value)
-{
+int GetValueFromIndex(int panel, int control, int index, int *value) {
     QWidget *w = FindCtrl(panel, control);
-    if (!w)
-        return UIEBadControlId;
+    if (!w) return UIEBadControlId;
     if (auto *l = qobject_cast<QListWidget *>(w)) {
-        if (index < 0 || index >= l->count())
-            return UIEOperationFailed;
+        if (index < 0 || index >= l->count()) return UIEOperationFailed;
         *value = l->item(index)->data(Qt::UserRole).toInt();
     } else if (auto *c = qobject_cast<QComboBox *>(w)) {
-        if (index < 0 || index >= c->count())
-            return UIEOperationFailed;
+        if (index < 0 || index >= c->count()) return UIEOperationFailed;
         *value = c->itemData(index).toInt();
     } else {
         return UIEOperationFailed;
@@ -596,12 +530,10 @@ int GetValueFromIndex(int panel, int control, int index, int *value)
     return 0;
 }
 
-int GetIndexFromValue(int panel, int control, int *index, int value)
-{
+int GetIndexFromValue(int panel, int control, int *index, int value) {
     int count = 0;
     int r = GetNumListItems(panel, control, &count);
-    if (r != 0)
-        return r;
+    if (r != 0) return r;
     for (int i = 0; i < count; ++i) {
         int v = 0;
         GetValueFromIndex(panel, control, i, &v);
@@ -614,22 +546,18 @@ int GetIndexFromValue(int panel, int control, int *index, int value)
     return UIEOperationFailed;
 }
 
-int ResetTextBox(int panel, int control, const std::string &text)
-{
+int ResetTextBox(int panel, int control, const std::string &text) {
     auto *t = qobject_cast<QPlainTextEdit *>(FindCtrl(panel, control));
-    if (!t)
-        return UIEBadControlId;
+    if (!t) return UIEBadControlId;
     t->setPlainText(QString::fromStdString(text));
     return 0;
 }
 
 // ---------------------------------------------------------------- run-time controls
 
-int NewCtrl(int panel, int style, const std::string &label, int top, int left)
-{
+int NewCtrl(int panel, int style, const std::string &label, int top, int left) {
     Panel *p = FindPanel(panel);
-    if (!p)
-        return UIEBadPanelHandle;
+    if (!p) return UIEBadPanelHandle;
     QWidget *w = nullptr;
     if (style == CTRL_RAISED_BOX) {
         auto *f = new QFrame(p->widget);
@@ -651,18 +579,13 @@ int NewCtrl(int panel, int style, const std::string &label, int top, int left)
     return AddRuntimeCtrl(panel, w);
 }
 
-int DiscardCtrl(int panel, int control)
-{
+int DiscardCtrl(int panel, int control) {
     Panel *p = FindPanel(panel);
-    if (!p)
-        return UIEBadPanelHandle;
+    if (!p) return UIEBadPanelHandle;
     auto it = p->controls.find(control);
-    if (it == p->controls.end())
-        return UIEBadControlId;
-    if (it->second)
-        it->second->deleteLater();
-    if (it->second)
-        it->second->hide();
+    if (it == p->controls.end()) return UIEBadControlId;
+    if (it->second) it->second->deleteLater();
+    if (it->second) it->second->hide();
     p->controls.erase(it);
     return 0;
 }

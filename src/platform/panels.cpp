@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
@@ -37,9 +38,7 @@ std::map<std::string, std::string> registeredResources; // file -> resource root
 
 class PanelLoader : public QUiLoader {
   public:
-    QWidget *createWidget(const QString &className, QWidget *parent,
-                          const QString &name) override
-    {
+    QWidget *createWidget(const QString &className, QWidget *parent, const QString &name) override {
         if (className == "QCustomPlot") {
             auto *plot = new QCustomPlot(parent);
             plot->setObjectName(name);
@@ -55,8 +54,7 @@ class PanelWatcher : public QObject {
     explicit PanelWatcher(int handle, QObject *parent) : QObject(parent), handle_(handle) {}
 
   protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
+    bool eventFilter(QObject *watched, QEvent *event) override {
         switch (event->type()) {
         case QEvent::Resize:
             if (static_cast<QResizeEvent *>(event)->oldSize().isValid())
@@ -64,6 +62,12 @@ class PanelWatcher : public QObject {
             break;
         case QEvent::Close: {
             Panel *p = FindPanel(handle_);
+            // A panel may name the control its close box stands for (Exit).
+            if (p && p->widget->property("closeCtrl").isValid()) {
+                event->ignore();
+                DispatchCtrlEvent(handle_, p->widget->property("closeCtrl").toInt(), EVENT_COMMIT);
+                return true;
+            }
             if (p && !p->panelCallback.empty()) {
                 // The program decides what closing means; the window stays.
                 event->ignore();
@@ -91,11 +95,9 @@ struct DefaultValue {
     double number = 0;
 };
 
-QString ResourceRoot(const std::string &file)
-{
+QString ResourceRoot(const std::string &file) {
     auto it = registeredResources.find(file);
-    if (it != registeredResources.end())
-        return QString::fromStdString(it->second);
+    if (it != registeredResources.end()) return QString::fromStdString(it->second);
     std::string root = "/velorpnl" + std::to_string(registeredResources.size());
     if (!QResource::registerResource(QString::fromStdString(file), QString::fromStdString(root)))
         return {};
@@ -103,8 +105,7 @@ QString ResourceRoot(const std::string &file)
     return QString::fromStdString(root);
 }
 
-void ConnectControl(int handle, int id, QWidget *w)
-{
+void ConnectControl(int handle, int id, QWidget *w) {
     auto commit = [handle, id] { DispatchCtrlEvent(handle, id, EVENT_COMMIT); };
     auto changed = [handle, id] { DispatchCtrlEvent(handle, id, EVENT_VAL_CHANGED); };
     if (auto *b = qobject_cast<QCheckBox *>(w)) {
@@ -113,6 +114,8 @@ void ConnectControl(int handle, int id, QWidget *w)
             commit();
         });
     } else if (auto *b = qobject_cast<QAbstractButton *>(w)) {
+        QObject::connect(b, &QAbstractButton::pressed, w,
+                         [handle, id] { DispatchCtrlEvent(handle, id, EVENT_LEFT_CLICK); });
         QObject::connect(b, &QAbstractButton::clicked, w, commit);
     } else if (auto *e = qobject_cast<QLineEdit *>(w)) {
         QObject::connect(e, &QLineEdit::textEdited, w, changed);
@@ -140,8 +143,7 @@ void ConnectControl(int handle, int id, QWidget *w)
     }
 }
 
-DefaultValue ReadDefault(QWidget *w)
-{
+DefaultValue ReadDefault(QWidget *w) {
     DefaultValue d;
     if (auto *s = qobject_cast<QSpinBox *>(w))
         d.number = s->value();
@@ -162,26 +164,20 @@ DefaultValue ReadDefault(QWidget *w)
     return d;
 }
 
-int LoadInto(int parentPanel, const std::string &file, int panelId, int handle)
-{
+int LoadInto(int parentPanel, const std::string &file, int panelId, int handle) {
     QString root = ResourceRoot(file);
-    if (root.isEmpty())
-        return UIEFileNotFound;
+    if (root.isEmpty()) return UIEFileNotFound;
     QFile ui(":" + root + "/uir/panel" + QString::number(panelId) + ".ui");
-    if (!ui.open(QIODevice::ReadOnly))
-        return UIEPanelNotFound;
+    if (!ui.open(QIODevice::ReadOnly)) return UIEPanelNotFound;
     Panel *parent = nullptr;
     if (parentPanel != 0) {
         parent = FindPanel(parentPanel);
-        if (!parent)
-            return UIEBadPanelHandle;
+        if (!parent) return UIEBadPanelHandle;
     }
     PanelLoader loader;
     QWidget *w = loader.load(&ui, nullptr);
-    if (!w)
-        return UIEOperationFailed;
-    if (parent)
-        w->setParent(parent->widget, Qt::Dialog);
+    if (!w) return UIEOperationFailed;
+    if (parent) w->setParent(parent->widget, Qt::Dialog);
     w->hide();
 
     Panel p;
@@ -194,8 +190,7 @@ int LoadInto(int parentPanel, const std::string &file, int panelId, int handle)
     QList<QWidget *> all = w->findChildren<QWidget *>();
     for (QWidget *c : all) {
         QVariant id = c->property("ctrlId");
-        if (!id.isValid())
-            continue;
+        if (!id.isValid()) continue;
         int ctrl = id.toInt();
         p.controls[ctrl] = c;
         p.ctrlCallbacks[ctrl] = c->property("callback").toString().toStdString();
@@ -207,61 +202,77 @@ int LoadInto(int parentPanel, const std::string &file, int panelId, int handle)
     w->installEventFilter(new PanelWatcher(handle, w));
     for (auto &[ctrl, c] : panels[handle].controls) {
         ConnectControl(handle, ctrl, c);
-        if (qobject_cast<QCustomPlot *>(c.data()))
-            InitGraphCtrl(handle, ctrl, c);
+        if (qobject_cast<QCustomPlot *>(c.data())) InitGraphCtrl(handle, ctrl, c);
     }
     return handle;
 }
 
-QMdiArea *AreaOf(int panel)
-{
+QMdiArea *AreaOf(int panel) {
     Panel *p = FindPanel(panel);
-    if (!p || !p->widget)
-        return nullptr;
+    if (!p || !p->widget) return nullptr;
     return p->widget->findChild<QMdiArea *>("graphArea");
 }
 
-bool InArea(const Panel &p) { return p.parent != 0 && AreaOf(p.parent) != nullptr && !p.isPopup; }
+bool InArea(const Panel &p) {
+    return p.parent != 0 && AreaOf(p.parent) != nullptr && !p.isPopup;
+}
 
 // Main panel: heights and widths are the graph area's plus the band of menu
 // bar and toolbar, so that arithmetic done in panel coordinates fills the area.
 constexpr int kBandTop = 70, kBandLeft = 5, kExtraHeight = 75, kExtraWidth = 9;
 
-QWidget *Frame(Panel &p)
-{
-    if (p.subWindow)
-        return p.subWindow;
+QSize WantedArea(QWidget *w, QMdiArea *area) {
+    QVariant want = w->property("rtWantArea");
+    return want.isValid() ? want.toSize() : area->size();
+}
+
+void LayOut(QWidget *w) {
+    if (w->layout()) w->layout()->setGeometry(w->rect());
+    for (QWidget *child : w->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        if (!child->isWindow()) LayOut(child);
+}
+
+void ApplyWantedArea(QWidget *w, QMdiArea *area) {
+    QVariant want = w->property("rtWantArea");
+    if (!want.isValid()) return;
+    // A hidden window has not laid out its children yet: do it now, so the
+    // band of menu bar and toolbar is known.
+    LayOut(w);
+    QSize have = area->size();
+    QSize target = want.toSize();
+    w->resize(w->width() + target.width() - have.width(),
+              w->height() + target.height() - have.height());
+    LayOut(w);
+}
+
+QWidget *Frame(Panel &p) {
+    if (p.subWindow) return p.subWindow;
     return p.widget;
 }
 
 } // namespace
 
-Panel *FindPanel(int handle)
-{
+Panel *FindPanel(int handle) {
     auto it = panels.find(handle);
-    if (it == panels.end() || !it->second.widget)
-        return nullptr;
+    if (it == panels.end() || !it->second.widget) return nullptr;
     return &it->second;
 }
 
-QWidget *FindCtrl(int panel, int control)
-{
+QWidget *FindCtrl(int panel, int control) {
     Panel *p = FindPanel(panel);
-    if (!p)
-        return nullptr;
+    if (!p) return nullptr;
     auto it = p->controls.find(control);
-    if (it == p->controls.end() || !it->second)
-        return nullptr;
+    if (it == p->controls.end() || !it->second) return nullptr;
     return it->second;
 }
 
-QWidget *GraphArea(int panel) { return AreaOf(panel); }
+QWidget *GraphArea(int panel) {
+    return AreaOf(panel);
+}
 
-int AddRuntimeCtrl(int panel, QWidget *w)
-{
+int AddRuntimeCtrl(int panel, QWidget *w) {
     Panel *p = FindPanel(panel);
-    if (!p)
-        return UIEBadPanelHandle;
+    if (!p) return UIEBadPanelHandle;
     int id = p->nextCtrlId++;
     p->controls[id] = w;
     return id;
@@ -271,24 +282,20 @@ int AddRuntimeCtrl(int panel, QWidget *w)
 
 using namespace rt;
 
-int LoadPanel(int parentPanel, const std::string &resourceFile, int panelId)
-{
+int LoadPanel(int parentPanel, const std::string &resourceFile, int panelId) {
     int handle = nextPanelHandle++;
     int r = LoadInto(parentPanel, resourceFile, panelId, handle);
     return r;
 }
 
-int DuplicatePanel(int destParent, int panel, const std::string &title, int top, int left)
-{
+int DuplicatePanel(int destParent, int panel, const std::string &title, int top, int left) {
     Panel *src = FindPanel(panel);
-    if (!src)
-        return UIEBadPanelHandle;
+    if (!src) return UIEBadPanelHandle;
     int width = 0, height = 0;
     GetPanelAttribute(panel, ATTR_WIDTH, &width);
     GetPanelAttribute(panel, ATTR_HEIGHT, &height);
     int handle = LoadPanel(destParent, src->resourceFile, src->resourceId);
-    if (handle < 0)
-        return handle;
+    if (handle < 0) return handle;
     SetPanelAttribute(handle, ATTR_TITLE, title);
     SetPanelAttribute(handle, ATTR_WIDTH, width);
     SetPanelAttribute(handle, ATTR_HEIGHT, height);
@@ -297,21 +304,17 @@ int DuplicatePanel(int destParent, int panel, const std::string &title, int top,
     return handle;
 }
 
-int DiscardPanel(int panel)
-{
+int DiscardPanel(int panel) {
     Panel *p = FindPanel(panel);
-    if (!p)
-        return UIEBadPanelHandle;
+    if (!p) return UIEBadPanelHandle;
     // Children go with their parent.
     std::vector<int> children;
     for (auto &[h, c] : panels)
-        if (c.parent == panel)
-            children.push_back(h);
+        if (c.parent == panel) children.push_back(h);
     for (int h : children)
         DiscardPanel(h);
     p = FindPanel(panel);
-    if (!p)
-        return 0;
+    if (!p) return 0;
     QWidget *w = p->widget;
     QMdiSubWindow *sub = p->subWindow;
     panels.erase(panel);
@@ -326,11 +329,9 @@ int DiscardPanel(int panel)
     return 0;
 }
 
-int DisplayPanel(int panel)
-{
+int DisplayPanel(int panel) {
     Panel *p = FindPanel(panel);
-    if (!p)
-        return UIEBadPanelHandle;
+    if (!p) return UIEBadPanelHandle;
     if (InArea(*p)) {
         if (!p->subWindow) {
             QMdiArea *area = AreaOf(p->parent);
@@ -363,16 +364,22 @@ int DisplayPanel(int panel)
         p->subWindow->show();
         return 0;
     }
+    QMdiArea *area = AreaOf(panel);
+    if (area) ApplyWantedArea(p->widget, area);
     p->widget->show();
     p->widget->raise();
+    if (area) {
+        // Menu bar and toolbar take their final heights once shown.
+        QApplication::sendPostedEvents();
+        ApplyWantedArea(p->widget, area);
+        p->widget->setProperty("rtWantArea", QVariant());
+    }
     return 0;
 }
 
-int HidePanel(int panel)
-{
+int HidePanel(int panel) {
     Panel *p = FindPanel(panel);
-    if (!p)
-        return UIEBadPanelHandle;
+    if (!p) return UIEBadPanelHandle;
     if (p->subWindow)
         p->subWindow->hide();
     else
@@ -380,10 +387,11 @@ int HidePanel(int panel)
     return 0;
 }
 
-bool PanelExists(int panel) { return FindPanel(panel) != nullptr; }
+bool PanelExists(int panel) {
+    return FindPanel(panel) != nullptr;
+}
 
-int GetActivePanel()
-{
+int GetActivePanel() {
     QWidget *active = QApplication::activeWindow();
     for (auto &[h, p] : panels) {
         if (p.subWindow && p.subWindow->mdiArea() &&
@@ -392,16 +400,13 @@ int GetActivePanel()
             return h;
     }
     for (auto &[h, p] : panels)
-        if (p.widget == active)
-            return h;
+        if (p.widget == active) return h;
     return 0;
 }
 
-int SetActivePanel(int panel)
-{
+int SetActivePanel(int panel) {
     Panel *p = FindPanel(panel);
-    if (!p)
-        return UIEBadPanelHandle;
+    if (!p) return UIEBadPanelHandle;
     if (p->subWindow && p->subWindow->mdiArea())
         p->subWindow->mdiArea()->setActiveSubWindow(p->subWindow);
     else
@@ -409,24 +414,27 @@ int SetActivePanel(int panel)
     return 0;
 }
 
-QWidget *PanelWidget(int panel)
-{
+QWidget *PanelWidget(int panel) {
     Panel *p = FindPanel(panel);
     return p ? p->widget.data() : nullptr;
 }
 
-QWidget *CtrlWidget(int panel, int control) { return FindCtrl(panel, control); }
+QWidget *CtrlWidget(int panel, int control) {
+    return FindCtrl(panel, control);
+}
 
 // ---------------------------------------------------------------- panel attributes
 
-static QColor ToColor(int rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
-static int FromColor(const QColor &c) { return (c.red() << 16) | (c.green() << 8) | c.blue(); }
+static QColor ToColor(int rgb) {
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+static int FromColor(const QColor &c) {
+    return (c.red() << 16) | (c.green() << 8) | c.blue();
+}
 
-int SetPanelAttribute(int panel, int attribute, int value)
-{
+int SetPanelAttribute(int panel, int attribute, int value) {
     Panel *p = FindPanel(panel);
-    if (!p)
-        return UIEBadPanelHandle;
+    if (!p) return UIEBadPanelHandle;
     QWidget *w = p->widget;
     QMdiArea *area = AreaOf(panel);
     bool inArea = InArea(*p);
@@ -434,15 +442,13 @@ int SetPanelAttribute(int panel, int attribute, int value)
     case ATTR_TOP:
     case ATTR_LEFT: {
         if (inArea) {
-            QPoint pos = p->subWindow ? p->subWindow->pos()
-                                      : w->property("rtPos").toPoint();
+            QPoint pos = p->subWindow ? p->subWindow->pos() : w->property("rtPos").toPoint();
             if (attribute == ATTR_TOP)
                 pos.setY(value - kBandTop);
             else
                 pos.setX(value - kBandLeft);
             w->setProperty("rtPos", pos);
-            if (p->subWindow)
-                p->subWindow->move(pos);
+            if (p->subWindow) p->subWindow->move(pos);
         } else {
             QPoint pos = w->pos();
             if (attribute == ATTR_TOP)
@@ -456,25 +462,26 @@ int SetPanelAttribute(int panel, int attribute, int value)
     case ATTR_HEIGHT:
     case ATTR_WIDTH: {
         if (inArea) {
-            QSize size = p->subWindow ? p->subWindow->size()
+            QSize size = p->subWindow                      ? p->subWindow->size()
                          : w->property("rtSize").isValid() ? w->property("rtSize").toSize()
-                                                            : w->size();
+                                                           : w->size();
             if (attribute == ATTR_HEIGHT)
                 size.setHeight(std::max(value, 1));
             else
                 size.setWidth(std::max(value, 1));
             w->setProperty("rtSize", size);
-            if (p->subWindow)
-                p->subWindow->resize(size);
+            if (p->subWindow) p->subWindow->resize(size);
         } else if (area) {
-            // Main panel: resize the window so the area gets value minus the band.
-            QSize areaSize = area->size();
-            int dh = 0, dw = 0;
+            // Main panel: the graph area gets the value less the band. Until the
+            // window shows, the toolbar may still change the band, so the wanted
+            // size is kept and applied when it shows.
+            QSize want = WantedArea(w, area);
             if (attribute == ATTR_HEIGHT)
-                dh = (value - kExtraHeight) - areaSize.height();
+                want.setHeight(value - kExtraHeight);
             else
-                dw = (value - kExtraWidth) - areaSize.width();
-            w->resize(w->width() + dw, w->height() + dh);
+                want.setWidth(value - kExtraWidth);
+            w->setProperty("rtWantArea", want);
+            if (w->isVisible()) ApplyWantedArea(w, area);
         } else {
             if (attribute == ATTR_HEIGHT)
                 w->resize(w->width(), value);
@@ -507,15 +514,16 @@ int SetPanelAttribute(int panel, int attribute, int value)
         w->setProperty(attribute == ATTR_TITLE_BACKCOLOR ? "rtTitleBack" : "rtTitleText", value);
         if (p->subWindow) {
             QPalette pal = p->subWindow->palette();
-            QColor back = ToColor(w->property("rtTitleBack").isValid()
-                                      ? w->property("rtTitleBack").toInt()
-                                      : 0x000080);
+            QColor back =
+                ToColor(w->property("rtTitleBack").isValid() ? w->property("rtTitleBack").toInt()
+                                                             : 0x000080);
             for (auto group : {QPalette::Active, QPalette::Inactive}) {
                 pal.setColor(group, QPalette::Highlight, back);
                 pal.setColor(group, QPalette::Window, back.lighter(170));
             }
             if (w->property("rtTitleText").isValid())
-                pal.setColor(QPalette::HighlightedText, ToColor(w->property("rtTitleText").toInt()));
+                pal.setColor(QPalette::HighlightedText,
+                             ToColor(w->property("rtTitleText").toInt()));
             p->subWindow->setPalette(pal);
         }
         return 0;
@@ -526,24 +534,18 @@ int SetPanelAttribute(int panel, int attribute, int value)
     }
 }
 
-int SetPanelAttribute(int panel, int attribute, const std::string &value)
-{
+int SetPanelAttribute(int panel, int attribute, const std::string &value) {
     Panel *p = FindPanel(panel);
-    if (!p)
-        return UIEBadPanelHandle;
-    if (attribute != ATTR_TITLE)
-        return UIEOperationFailed;
+    if (!p) return UIEBadPanelHandle;
+    if (attribute != ATTR_TITLE) return UIEOperationFailed;
     p->widget->setWindowTitle(QString::fromStdString(value));
-    if (p->subWindow)
-        p->subWindow->setWindowTitle(QString::fromStdString(value));
+    if (p->subWindow) p->subWindow->setWindowTitle(QString::fromStdString(value));
     return 0;
 }
 
-int GetPanelAttribute(int panel, int attribute, int *value)
-{
+int GetPanelAttribute(int panel, int attribute, int *value) {
     Panel *p = FindPanel(panel);
-    if (!p)
-        return UIEBadPanelHandle;
+    if (!p) return UIEBadPanelHandle;
     QWidget *w = p->widget;
     QMdiArea *area = AreaOf(panel);
     bool inArea = InArea(*p);
@@ -552,8 +554,7 @@ int GetPanelAttribute(int panel, int attribute, int *value)
     case ATTR_LEFT: {
         QPoint pos = inArea ? (p->subWindow ? p->subWindow->pos() : w->property("rtPos").toPoint())
                             : w->pos();
-        if (inArea)
-            pos += QPoint(kBandLeft, kBandTop);
+        if (inArea) pos += QPoint(kBandLeft, kBandTop);
         *value = attribute == ATTR_TOP ? pos.y() : pos.x();
         return 0;
     }
@@ -561,11 +562,12 @@ int GetPanelAttribute(int panel, int attribute, int *value)
     case ATTR_WIDTH: {
         QSize size;
         if (inArea)
-            size = p->subWindow                       ? p->subWindow->size()
+            size = p->subWindow                      ? p->subWindow->size()
                    : w->property("rtSize").isValid() ? w->property("rtSize").toSize()
-                                                      : w->size();
+                                                     : w->size();
         else if (area)
-            size = area->size() + QSize(kExtraWidth, kExtraHeight);
+            size = (w->isVisible() ? area->size() : WantedArea(w, area)) +
+                   QSize(kExtraWidth, kExtraHeight);
         else
             size = w->size();
         *value = attribute == ATTR_HEIGHT ? size.height() : size.width();
@@ -585,8 +587,8 @@ int GetPanelAttribute(int panel, int attribute, int *value)
         *value = FromColor(w->palette().color(QPalette::Window));
         return 0;
     case ATTR_TITLE_BACKCOLOR:
-        *value = w->property("rtTitleBack").isValid() ? w->property("rtTitleBack").toInt()
-                                                       : 0x000080;
+        *value =
+            w->property("rtTitleBack").isValid() ? w->property("rtTitleBack").toInt() : 0x000080;
         return 0;
     default: {
         QVariant v = w->property(("rtAttr" + std::to_string(attribute)).c_str());
@@ -596,13 +598,10 @@ int GetPanelAttribute(int panel, int attribute, int *value)
     }
 }
 
-int GetPanelAttribute(int panel, int attribute, std::string *value)
-{
+int GetPanelAttribute(int panel, int attribute, std::string *value) {
     Panel *p = FindPanel(panel);
-    if (!p)
-        return UIEBadPanelHandle;
-    if (attribute != ATTR_TITLE)
-        return UIEOperationFailed;
+    if (!p) return UIEBadPanelHandle;
+    if (attribute != ATTR_TITLE) return UIEOperationFailed;
     *value = p->widget->windowTitle().toStdString();
     return 0;
 }

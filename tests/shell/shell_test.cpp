@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <QToolBar>
 #include <QToolButton>
+#include <cstring>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -22,56 +23,48 @@ const char *const DEFAULT_FILE = "1\n1 38400\n16711680\n12632256\n128\n65280\n16
 
 class ShellTest : public AppTest {
   protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         AppTest::SetUp();
         CopyFromProgramDir("toolbar", dir.path());
+        // Each start is a new process for the program: nothing carries over.
+        std::memset(recentFiles, 0, sizeof recentFiles);
+        displayColours[6] = 0;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         Stop();
         AppTest::TearDown();
     }
     // Runs start-up; the settings error is expected when there is no file.
-    bool Start(bool expectSettingsError)
-    {
-        if (expectSettingsError)
-            Expect("Error n° -100");
+    bool Start(bool expectSettingsError) {
+        if (expectSettingsError) Expect("Error n° -100");
         bool ok = StartUp();
         started = ok;
         return ok;
     }
-    void Stop()
-    {
-        if (!started)
-            return;
+    void Stop() {
+        if (!started) return;
         RemovePopup(1);
-        if (communicationPanel > 0)
-            DiscardPanel(communicationPanel);
+        if (communicationPanel > 0) DiscardPanel(communicationPanel);
         communicationPanel = 0;
         ShutDown();
         started = false;
     }
-    void Restart(bool expectSettingsError)
-    {
+    void Restart(bool expectSettingsError) {
         Stop();
         Start(expectSettingsError);
     }
     std::string Settings() const { return ReadFile(dir.file("Velorcfg.ini")); }
-    int Checked(int item) const
-    {
+    int Checked(int item) const {
         int v = -1;
         GetMenuBarAttribute(menuBar, item, ATTR_CHECKED, &v);
         return v;
     }
-    std::string ItemText(int item) const
-    {
+    std::string ItemText(int item) const {
         std::string t;
         GetMenuBarAttribute(menuBar, item, ATTR_ITEM_NAME, &t);
         return t;
     }
-    std::vector<std::string> Tooltips() const
-    {
+    std::vector<std::string> Tooltips() const {
         std::vector<std::string> tips;
         int n = 0;
         Toolbar_GetNumItems(toolbar, &n);
@@ -79,15 +72,13 @@ class ShellTest : public AppTest {
             int type = 0;
             std::string tip;
             Toolbar_GetItemInfo(toolbar, i, &type, &tip);
-            if (type == kToolbarButton)
-                tips.push_back(tip);
+            if (type == kToolbarButton) tips.push_back(tip);
         }
         return tips;
     }
     void ChooseLanguage(int lang) { Gestion_options(menuBar, 37 + lang, nullptr, mainPanel); }
     // Answers the exit question with `button` (0: Escape closes it).
-    void Exit(int button)
-    {
+    void Exit(int button) {
         Expect("", button);
         Sortir(mainPanel, 2, EVENT_COMMIT, nullptr, 0, 0);
     }
@@ -95,8 +86,7 @@ class ShellTest : public AppTest {
     bool started = false;
 };
 
-TEST_F(ShellTest, FirstStartWritesDefaultsAndPlacesTheMainWindow)
-{
+TEST_F(ShellTest, FirstStartWritesDefaultsAndPlacesTheMainWindow) {
     ASSERT_TRUE(Start(true));
     ASSERT_EQ(PopupLog().size(), 1u);
     EXPECT_EQ(PopupLog()[0].text, "File Velorinder.ini not found");
@@ -119,8 +109,7 @@ TEST_F(ShellTest, FirstStartWritesDefaultsAndPlacesTheMainWindow)
     EXPECT_GT(communicationPanel, 0);
 }
 
-TEST_F(ShellTest, MissingResourceFileIsFatalBeforeAnything)
-{
+TEST_F(ShellTest, MissingResourceFileIsFatalBeforeAnything) {
     fs::remove(dir.file("VELORPNL.UIR"));
     Expect("FATAL RUNTIME ERROR");
     EXPECT_FALSE(StartUp());
@@ -130,10 +119,10 @@ TEST_F(ShellTest, MissingResourceFileIsFatalBeforeAnything)
     EXPECT_EQ(mainPanel, 0);
 }
 
-TEST_F(ShellTest, DamagedSettingsFileIsReplacedByDefaults)
-{
+TEST_F(ShellTest, DamagedSettingsFileIsReplacedByDefaults) {
     // Cut before the end marker: everything else is well formed.
-    WriteFile(dir.file("Velorcfg.ini"), "0\n3 9600\n1\n2\n3\n4\n5\n6\n7\n\n2\n30\n40\n600\n900\n0\n");
+    WriteFile(dir.file("Velorcfg.ini"),
+              "0\n3 9600\n1\n2\n3\n4\n5\n6\n0\n\n2\n30\n40\n600\n900\n0\n");
     ASSERT_TRUE(Start(true));
     EXPECT_EQ(Settings(), DEFAULT_FILE);
     EXPECT_EQ(comPort, 1);
@@ -141,8 +130,7 @@ TEST_F(ShellTest, DamagedSettingsFileIsReplacedByDefaults)
     EXPECT_EQ(displayColours[0], 0xFF0000);
 }
 
-TEST_F(ShellTest, SettingsWrittenOnWindowsReadTheSame)
-{
+TEST_F(ShellTest, SettingsWrittenOnWindowsReadTheSame) {
     std::string text = "0\r\n4 19200\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n\r\n2\r\n30\r\n40\r\n"
                        "600\r\n900\r\n0\r\n***\r\n___1 /data/a.vlr\r\nnot a file\r\n\r\n"
                        "___4 /data/d.vlr\r\n";
@@ -165,9 +153,9 @@ TEST_F(ShellTest, SettingsWrittenOnWindowsReadTheSame)
     EXPECT_EQ(height, 600);
 }
 
-TEST_F(ShellTest, StoredZoomStateRestoresOnlyThatState)
-{
-    WriteFile(dir.file("Velorcfg.ini"), "1\n1 38400\n1\n2\n3\n4\n5\n6\n7\n\n1\n30\n40\n321\n654\n2\n***\n");
+TEST_F(ShellTest, StoredZoomStateRestoresOnlyThatState) {
+    WriteFile(dir.file("Velorcfg.ini"),
+              "1\n1 38400\n1\n2\n3\n4\n5\n6\n7\n\n1\n30\n40\n321\n654\n2\n***\n");
     ASSERT_TRUE(Start(false));
     int zoom = 0;
     GetPanelAttribute(mainPanel, ATTR_WINDOW_ZOOM, &zoom);
@@ -177,16 +165,15 @@ TEST_F(ShellTest, StoredZoomStateRestoresOnlyThatState)
     EXPECT_NE(height, 321);
 }
 
-TEST_F(ShellTest, OutOfRangeLanguageFallsBackToEnglish)
-{
-    WriteFile(dir.file("Velorcfg.ini"), "1\n1 38400\n1\n2\n3\n4\n5\n6\n7\n\n9\n30\n40\n500\n800\n0\n***\n");
+TEST_F(ShellTest, OutOfRangeLanguageFallsBackToEnglish) {
+    WriteFile(dir.file("Velorcfg.ini"),
+              "1\n1 38400\n1\n2\n3\n4\n5\n6\n7\n\n9\n30\n40\n500\n800\n0\n***\n");
     ASSERT_TRUE(Start(false));
     EXPECT_EQ(language, 1);
     EXPECT_EQ(ItemText(9), "E__xit");
 }
 
-TEST_F(ShellTest, EveryLanguageTranslatesMenusToolbarAndHelp)
-{
+TEST_F(ShellTest, EveryLanguageTranslatesMenusToolbarAndHelp) {
     for (const char *suffix : HELP_SUFFIX)
         WriteFile(dir.file(std::string("Velorinder") + suffix + ".hhh"),
                   std::string("help ") + suffix);
@@ -202,8 +189,7 @@ TEST_F(ShellTest, EveryLanguageTranslatesMenusToolbarAndHelp)
         }
         std::vector<std::string> expected;
         for (int i = 0; i < TOOLBAR_ENTRY_COUNT; ++i)
-            if (TOOLBAR_ENTRIES[i].image)
-                expected.push_back(TOOLBAR_ENTRIES[i].tooltip[lang]);
+            if (TOOLBAR_ENTRIES[i].image) expected.push_back(TOOLBAR_ENTRIES[i].tooltip[lang]);
         EXPECT_EQ(Tooltips(), expected);
         EXPECT_EQ(ReadFile(dir.file("Velorinder.hlp")), std::string("help ") + HELP_SUFFIX[lang]);
         for (int other = 0; other < LANGUAGE_COUNT; ++other)
@@ -215,8 +201,7 @@ TEST_F(ShellTest, EveryLanguageTranslatesMenusToolbarAndHelp)
     EXPECT_FALSE(fs::exists(dir.file("Velorinder.hlp")));
 }
 
-TEST_F(ShellTest, MenuMnemonicsShowAsUnderlinedLetters)
-{
+TEST_F(ShellTest, MenuMnemonicsShowAsUnderlinedLetters) {
     ASSERT_TRUE(Start(true));
     EXPECT_EQ(MnemonicText("E__xit"), "E&xit");
     EXPECT_EQ(MnemonicText("Tom & Jerry"), "Tom && Jerry");
@@ -224,13 +209,11 @@ TEST_F(ShellTest, MenuMnemonicsShowAsUnderlinedLetters)
     ASSERT_NE(window, nullptr);
     bool found = false;
     for (QAction *a : window->findChildren<QAction *>())
-        if (a->text() == "E&xit")
-            found = true;
+        if (a->text() == "E&xit") found = true;
     EXPECT_TRUE(found);
 }
 
-TEST_F(ShellTest, ToolbarButtonRunsItsMenuItem)
-{
+TEST_F(ShellTest, ToolbarButtonRunsItsMenuItem) {
     ASSERT_TRUE(Start(true));
     int n = 0;
     ASSERT_EQ(Toolbar_GetNumItems(toolbar, &n), 0);
@@ -243,8 +226,7 @@ TEST_F(ShellTest, ToolbarButtonRunsItsMenuItem)
     EXPECT_EQ(PopupLog().back().text, "Are you sure you want to quit ?\n");
 }
 
-TEST_F(ShellTest, UntickedSaveKeepsOldSettingsButStoresRecentFiles)
-{
+TEST_F(ShellTest, UntickedSaveKeepsOldSettingsButStoresRecentFiles) {
     ASSERT_TRUE(Start(true));
     Gestion_options(menuBar, MENU_SAVE_ON_EXIT, nullptr, mainPanel);
     EXPECT_EQ(Checked(MENU_SAVE_ON_EXIT), 0);
@@ -264,8 +246,7 @@ TEST_F(ShellTest, UntickedSaveKeepsOldSettingsButStoresRecentFiles)
     EXPECT_NE(recentItems[0], 0);
 }
 
-TEST_F(ShellTest, TickedSaveRewritesTheWholeFile)
-{
+TEST_F(ShellTest, TickedSaveRewritesTheWholeFile) {
     ASSERT_TRUE(Start(true));
     ChooseLanguage(3);
     comPort = 3;
@@ -281,8 +262,7 @@ TEST_F(ShellTest, TickedSaveRewritesTheWholeFile)
     EXPECT_EQ(ItemText(9), "Sali__r");
 }
 
-TEST_F(ShellTest, ExitAnsweredNoOrEscapeChangesNothing)
-{
+TEST_F(ShellTest, ExitAnsweredNoOrEscapeChangesNothing) {
     ASSERT_TRUE(Start(true));
     WriteFile(dir.file("a.tmp"), "x");
     std::string before = Settings();
@@ -295,8 +275,7 @@ TEST_F(ShellTest, ExitAnsweredNoOrEscapeChangesNothing)
     EXPECT_EQ(PopupLog().back().buttons, (std::vector<std::string>{"Yes", "No"}));
 }
 
-TEST_F(ShellTest, ExitAnsweredYesDeletesTemporaryFilesAndQuits)
-{
+TEST_F(ShellTest, ExitAnsweredYesDeletesTemporaryFilesAndQuits) {
     ASSERT_TRUE(Start(true));
     WriteFile(dir.file("1a2b3c.tmp"), "x");
     WriteFile(dir.file("keep.mon"), "x");
@@ -307,8 +286,7 @@ TEST_F(ShellTest, ExitAnsweredYesDeletesTemporaryFilesAndQuits)
     EXPECT_EQ(RunUserInterface(), 0);
 }
 
-TEST_F(ShellTest, AllToolbarImagesMissingShowsErrorTwoForEach)
-{
+TEST_F(ShellTest, AllToolbarImagesMissingShowsErrorTwoForEach) {
     fs::remove_all(dir.file("toolbar"));
     Expect("Error n° -100");
     for (int i = 0; i < 15; ++i)
@@ -317,14 +295,12 @@ TEST_F(ShellTest, AllToolbarImagesMissingShowsErrorTwoForEach)
     started = true;
     int errors = 0;
     for (const auto &r : PopupLog())
-        if (r.text == "Toolbar icon not found")
-            ++errors;
+        if (r.text == "Toolbar icon not found") ++errors;
     EXPECT_EQ(errors, 15);
     EXPECT_TRUE(Tooltips().empty());
 }
 
-TEST(ShowErrorTest, TitlesTextsAndSilentLanguage)
-{
+TEST(ShowErrorTest, TitlesTextsAndSilentLanguage) {
     EnsureApplication();
     EXPECT_EQ(ErrorTitle(0, 1), "Error n° -100");
     EXPECT_EQ(ErrorTitle(31, 1), "Error n° -131");
@@ -347,8 +323,7 @@ TEST(ShowErrorTest, TitlesTextsAndSilentLanguage)
     SetPopupScriptMode(false);
 }
 
-TEST(CallbackTableTest, EveryNameInTheResourceFileIsRegistered)
-{
+TEST(CallbackTableTest, EveryNameInTheResourceFileIsRegistered) {
     EnsureApplication();
     RegisterCallbacks();
     std::vector<std::string> names = ResourceCallbackNames(ProgramDir() + "/VELORPNL.UIR");
