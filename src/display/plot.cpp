@@ -78,6 +78,8 @@ void FitToWindow() {
 
 namespace {
 
+constexpr int LEGEND_TEXT_WIDTH = 80; // room for "Y = -1234.56tr/min²" inside the frames
+
 void AddCursorBoxes(WindowRecord &w) {
     const int boxTops[2] = {35, 81};
     for (int b = 0; b < 2; ++b) {
@@ -89,6 +91,7 @@ void AddCursorBoxes(WindowRecord &w) {
     for (int i = 0; i < 6; ++i) {
         w.legendCursorValue[i] = NewCtrl(w.panel, CTRL_TEXT_MSG, "", tops[i], 5);
         SetCtrlAttribute(w.panel, w.legendCursorValue[i], ATTR_GAUGE_STYLE, 0);
+        SetCtrlAttribute(w.panel, w.legendCursorValue[i], ATTR_WIDTH, LEGEND_TEXT_WIDTH);
     }
 }
 
@@ -147,11 +150,14 @@ void ToggleLegend(WindowRecord &w) {
     if (variation) Sauver_curseurs(w.panel, &x2, &y2, &x3, &y3);
     if (w.legendOffset > 0) {
         w.legendFrame = NewCtrl(w.panel, CTRL_RAISED_BOX, "", 3, 3);
+        SetCtrlAttribute(w.panel, w.legendFrame, ATTR_WIDTH, 84);
+        SetCtrlAttribute(w.panel, w.legendFrame, ATTR_HEIGHT, 30);
         SetCtrlAttribute(w.panel, WINDOW_GRAPH, ATTR_LEFT, w.legendOffset);
         w.legendText[0] = NewCtrl(w.panel, CTRL_TEXT_MSG, "", 4, 5);
         w.legendText[1] = NewCtrl(w.panel, CTRL_TEXT_MSG, "", 18, 5);
         SetCtrlAttribute(w.panel, w.legendText[0], ATTR_GAUGE_STYLE, 0);
         SetCtrlAttribute(w.panel, w.legendText[1], ATTR_GAUGE_STYLE, 0);
+        for (int text : w.legendText) SetCtrlAttribute(w.panel, text, ATTR_WIDTH, LEGEND_TEXT_WIDTH);
         if (variation) AddCursorBoxes(w);
         ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
     } else {

@@ -757,3 +757,11 @@ int GetNumGraphPlots(int panel, int control, int *count) {
     *count = g->PlotCount();
     return 0;
 }
+
+int GetPanelInnerSize(int panel, int *height, int *width) {
+    rt::Panel *p = rt::FindPanel(panel);
+    if (!p || !p->widget) return UIEBadPanelHandle;
+    if (height) *height = p->widget->height();
+    if (width) *width = p->widget->width();
+    return 0;
+}

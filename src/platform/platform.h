@@ -335,6 +335,9 @@ int GetActiveGraphCursor(int panel, int control, int *cursor);
 int RefreshGraph(int panel, int control);
 // Number of plots (curves, lines, texts) on the graph.
 int GetNumGraphPlots(int panel, int control, int *count);
+// The inside of a panel (without a window frame and title bar), where its
+// controls are laid out.
+int GetPanelInnerSize(int panel, int *height, int *width);
 
 // ---------------------------------------------------------------- printing, clipboard, help
 // (print.cpp, help.cpp)

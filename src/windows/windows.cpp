@@ -197,9 +197,9 @@ void ToggleFullScreen(int p) {
 }
 
 void LayOut(int p) {
+    // Controls are placed inside the window's frame and title bar.
     int H = 0, W = 0, gh = 0, gw = 0;
-    GetPanelAttribute(p, ATTR_HEIGHT, &H);
-    GetPanelAttribute(p, ATTR_WIDTH, &W);
+    GetPanelInnerSize(p, &H, &W);
     double x2 = 0, y2 = 0, x3 = 0, y3 = 0;
     Sauver_curseurs(p, &x2, &y2, &x3, &y3);
     GetCtrlAttribute(p, WINDOW_GRAPH, ATTR_HEIGHT, &gh);

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QWidget>
 #include <cmath>
 #include <functional>
@@ -94,6 +95,7 @@ class GraphWindowTest : public AppTest {
         language = 1;
         windowCount = 0;
         currentWindow = -1;
+        SetMainSize(650, 1000);
         DisplayPanel(mainPanel);
         SetMainSize(650, 1000);
     }

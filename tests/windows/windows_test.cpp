@@ -1,0 +1,326 @@
+// Graph windows on a real main panel: layouts, activation, closing, the
+// readouts of the legend and the scroll bar.
+#include "windows/graph_fixture.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+using testsupport::GraphWindowTest;
+using testsupport::OpenRecording;
+
+std::vector<double> Ramp(int n, double from = 0, double step = 1) {
+    std::vector<double> v(n);
+    for (int k = 0; k < n; ++k)
+        v[k] = from + step * k;
+    return v;
+}
+
+TEST_F(GraphWindowTest, TileOfThreeWindowsInA650By1000MainWindow) {
+    for (int i = 0; i < 3; ++i)
+        OpenRecording("rec" + std::to_string(i), Ramp(100));
+    ASSERT_EQ(PanelInt(mainPanel, ATTR_HEIGHT), 650);
+    ASSERT_EQ(PanelInt(mainPanel, ATTR_WIDTH), 1000);
+    const int tops[3] = {70, 270, 470};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(PanelInt(windows[i].panel, ATTR_TOP), tops[i]);
+        EXPECT_EQ(PanelInt(windows[i].panel, ATTR_LEFT), 5);
+        EXPECT_EQ(PanelInt(windows[i].panel, ATTR_HEIGHT), 175);
+        EXPECT_EQ(PanelInt(windows[i].panel, ATTR_WIDTH), 991);
+    }
+    EXPECT_EQ(currentWindow, 2) << "tile leaves the last slot current";
+}
+
+TEST_F(GraphWindowTest, OneTiledWindowFillsTheAreaAndFullScreenGivesItsSizeBack) {
+    OpenRecording("only", Ramp(100));
+    int p = windows[0].panel;
+    EXPECT_EQ(PanelInt(p, ATTR_TOP), 70);
+    EXPECT_EQ(PanelInt(p, ATTR_LEFT), 5);
+    EXPECT_EQ(PanelInt(p, ATTR_HEIGHT), 650 - 75);
+    EXPECT_EQ(PanelInt(p, ATTR_WIDTH), 1000 - 9);
+    Gestion_fenetre(menuBar, MENU_FULL_SCREEN, nullptr, mainPanel);
+    EXPECT_EQ(PanelInt(p, ATTR_TOP), 70);
+    EXPECT_EQ(PanelInt(p, ATTR_LEFT), 5);
+    EXPECT_EQ(PanelInt(p, ATTR_HEIGHT), 220);
+    EXPECT_EQ(PanelInt(p, ATTR_WIDTH), 380);
+    Gestion_fenetre(menuBar, MENU_FULL_SCREEN, nullptr, mainPanel);
+    EXPECT_EQ(PanelInt(p, ATTR_HEIGHT), 575) << "full screen again";
+    EXPECT_EQ(PanelInt(p, ATTR_WIDTH), 991);
+    Gestion_fenetre(menuBar, MENU_FULL_SCREEN, nullptr, mainPanel);
+    EXPECT_EQ(PanelInt(p, ATTR_HEIGHT), 220) << "and back to the size it had";
+}
+
+TEST_F(GraphWindowTest, CascadeStepsTwentyPixelsAndHalvesTheMainWindow) {
+    for (int i = 0; i < 3; ++i)
+        OpenRecording("rec" + std::to_string(i), Ramp(50));
+    Gestion_fenetre(menuBar, MENU_CASCADE, nullptr, mainPanel);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(PanelInt(windows[i].panel, ATTR_TOP), 20 * i + 70);
+        EXPECT_EQ(PanelInt(windows[i].panel, ATTR_LEFT), 20 * i + 5);
+        EXPECT_EQ(PanelInt(windows[i].panel, ATTR_HEIGHT), 325);
+        EXPECT_EQ(PanelInt(windows[i].panel, ATTR_WIDTH), 500);
+    }
+    EXPECT_EQ(currentWindow, 2);
+}
+
+TEST_F(GraphWindowTest, TitleBarsShowWhichWindowIsCurrent) {
+    for (int i = 0; i < 3; ++i)
+        OpenRecording("rec" + std::to_string(i), Ramp(50));
+    Reactiver_fenetres();
+    EXPECT_EQ(currentWindow, 2);
+    EXPECT_EQ(PanelInt(windows[2].panel, ATTR_TITLE_BACKCOLOR), displayColours[2]);
+    EXPECT_EQ(PanelInt(windows[0].panel, ATTR_TITLE_BACKCOLOR), INACTIVE_TITLE_COLOUR);
+    EXPECT_EQ(PanelInt(windows[1].panel, ATTR_TITLE_BACKCOLOR), INACTIVE_TITLE_COLOUR);
+    Repere_fenetre(windows[0].panel, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    EXPECT_EQ(currentWindow, 0);
+    int ticked = 0;
+    GetMenuBarAttribute(menuBar, windows[0].menuItem, ATTR_CHECKED, &ticked);
+    EXPECT_EQ(ticked, 1);
+    GetMenuBarAttribute(menuBar, windows[2].menuItem, ATTR_CHECKED, &ticked);
+    EXPECT_EQ(ticked, 0);
+}
+
+TEST_F(GraphWindowTest, ClosingTheSecondOfFourMovesTheOthersDown) {
+    int panels[4], items[4];
+    for (int i = 0; i < 4; ++i) {
+        OpenRecording("rec" + std::to_string(i), Ramp(40, i * 100.0));
+        panels[i] = windows[i].panel;
+        items[i] = windows[i].menuItem;
+    }
+    currentWindow = 1;
+    Fermer_fenetre();
+    EXPECT_EQ(windowCount, 3);
+    EXPECT_EQ(currentWindow, 2) << "the last window becomes current";
+    EXPECT_EQ(windows[0].panel, panels[0]);
+    EXPECT_EQ(windows[1].panel, panels[2]);
+    EXPECT_EQ(windows[2].panel, panels[3]);
+    EXPECT_EQ(windows[1].menuItem, items[2]);
+    EXPECT_EQ(windows[2].menuItem, items[3]);
+    EXPECT_STREQ(windows[1].title, "rec2");
+    EXPECT_EQ(windows[1].value[1], 201);
+    EXPECT_FALSE(PanelExists(panels[1]));
+    std::string label;
+    EXPECT_LT(GetMenuBarAttribute(menuBar, items[1], ATTR_ITEM_NAME, &label), 0)
+        << "its Window menu entry is gone";
+}
+
+TEST_F(GraphWindowTest, NineWindowsRefuseATenth) {
+    for (int i = 0; i < MAX_WINDOWS; ++i)
+        OpenRecording("rec" + std::to_string(i), Ramp(30));
+    int panels[MAX_WINDOWS];
+    for (int i = 0; i < MAX_WINDOWS; ++i)
+        panels[i] = windows[i].panel;
+    Expect("Error n° -101");
+    Nouvelle_fenetre("tenth");
+    Expect("Error n° -101");
+    Gestion_traitement(menuBar, MENU_POSITION, nullptr, mainPanel);
+    EXPECT_EQ(windowCount, MAX_WINDOWS);
+    for (int i = 0; i < MAX_WINDOWS; ++i)
+        EXPECT_EQ(windows[i].panel, panels[i]);
+    EXPECT_EQ(windows[0].isPosition, 0);
+}
+
+TEST_F(GraphWindowTest, ClosingWithNoWindowSaysNoGraphSelected) {
+    Expect("Error n° -104");
+    Fermer_fenetre();
+    EXPECT_EQ(windowCount, 0);
+}
+
+TEST_F(GraphWindowTest, WindowListEntryActivatesItsWindow) {
+    for (int i = 0; i < 3; ++i)
+        OpenRecording("rec" + std::to_string(i), Ramp(30));
+    Gestion_fenetre(menuBar, windows[0].menuItem, nullptr, mainPanel);
+    Settle();
+    EXPECT_EQ(currentWindow, 0);
+}
+
+TEST_F(GraphWindowTest, ScrollPositionSelectsTheVisibleTimeAndItsLabels) {
+    int s = OpenRecording("long", Ramp(5000), 1);
+    int p = windows[s].panel;
+    ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrMaximum, 10000000);
+    ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrPage, 150);
+    ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrPosition, 100);
+    ScrollBarCallback(p, WINDOW_SCROLLBAR, 3, nullptr, 100, 0);
+    double lo = 0, hi = 0;
+    Range(s, VAL_BOTTOM_XAXIS, &lo, &hi);
+    EXPECT_EQ(lo, 3000);
+    EXPECT_EQ(hi, 3150);
+    int n = 0;
+    GetNumAxisItems(p, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, &n);
+    ASSERT_EQ(n, 5);
+    std::string label;
+    double at = 0;
+    GetAxisItem(p, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, 1, &label, &at);
+    EXPECT_EQ(label, "0:50:37");
+    EXPECT_EQ(at, 3037);
+    ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrMaximum, 4000);
+    ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrPosition, 200);
+    ScrollBarCallback(p, WINDOW_SCROLLBAR, 6, nullptr, 200, 0);
+    Range(s, VAL_BOTTOM_XAXIS, &lo, &hi);
+    EXPECT_EQ(lo, 3850) << "the last page";
+    EXPECT_EQ(hi, 4000);
+}
+
+TEST_F(GraphWindowTest, ScrollBarLimitsAndKeys) {
+    int s = OpenRecording("bar", Ramp(100));
+    int p = windows[s].panel;
+    int v = 0;
+    ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrMaximum, 1000);
+    ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrPosition, 10);
+    EXPECT_EQ(ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrPosition, 1001),
+              kScrollBarErrOutOfRange);
+    EXPECT_EQ(ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrMinimum, 1000),
+              kScrollBarErrOutOfRange);
+    EXPECT_EQ(ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrMaximum, 0),
+              kScrollBarErrOutOfRange);
+    EXPECT_EQ(ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrLength, 63),
+              kScrollBarErrOutOfRange);
+    EXPECT_EQ(ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrThickness, 15),
+              kScrollBarErrOutOfRange);
+    EXPECT_EQ(ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrColour, 0x1000000),
+              kScrollBarErrOutOfRange);
+    EXPECT_EQ(ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, 10, 1), kScrollBarErrBadAttribute);
+    ScrollBar_GetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrPosition, &v);
+    EXPECT_EQ(v, 10) << "refused values change nothing";
+    ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrLength, 300);
+    ScrollBar_GetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrLength, &v);
+    EXPECT_EQ(v, 300);
+    ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrPage, 150);
+
+    QWidget *bar = CtrlWidget(p, WINDOW_SCROLLBAR);
+    ASSERT_NE(bar, nullptr);
+    auto key = [&](int k) {
+        QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier);
+        QApplication::sendEvent(bar, &press);
+        int pos = 0;
+        ScrollBar_GetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrPosition, &pos);
+        return pos;
+    };
+    EXPECT_EQ(key(Qt::Key_Right), 11);
+    EXPECT_EQ(key(Qt::Key_Left), 10);
+    EXPECT_EQ(key(Qt::Key_PageDown), 160);
+    EXPECT_EQ(key(Qt::Key_PageUp), 10);
+    EXPECT_EQ(key(Qt::Key_End), 1000);
+    double lo = 0, hi = 0;
+    Range(s, VAL_BOTTOM_XAXIS, &lo, &hi);
+    EXPECT_EQ(hi, 1000) << "a key press moves the graph through the callback";
+    EXPECT_EQ(key(Qt::Key_Home), 0);
+    Range(s, VAL_BOTTOM_XAXIS, &lo, &hi);
+    EXPECT_EQ(lo, 0);
+    EXPECT_EQ(hi, 150);
+}
+
+class LegendTest : public GraphWindowTest {
+  protected:
+    std::string Text(int control) { return CtrlText(windows[slot].panel, control); }
+    int slot = -1;
+};
+
+TEST_F(LegendTest, HiddenLegendChangesNoText) {
+    slot = OpenRecording("speeds", {1500, 1500, 1500, 1500});
+    WindowRecord &w = windows[slot];
+    EXPECT_EQ(w.legendOffset, 0);
+    SetGraphCursor(w.panel, WINDOW_GRAPH, 1, 2, 0);
+    ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(w.legendText[0], 0);
+    EXPECT_STREQ(w.unit, std::string(18, ' ').c_str()) << "no readout ran";
+}
+
+TEST_F(LegendTest, LegendShowsCursorOneAndVariationCursors) {
+    slot = OpenRecording("speeds", {1000, 1500, -12.5, 1200}, 10);
+    WindowRecord &w = windows[slot];
+    Gestion_affichage(menuBar, MENU_LEGEND, nullptr, mainPanel);
+    EXPECT_EQ(w.legendOffset, LEGEND_WIDTH);
+    ASSERT_NE(w.legendText[0], 0);
+    int left = 0;
+    GetCtrlAttribute(w.panel, WINDOW_GRAPH, ATTR_LEFT, &left);
+    EXPECT_EQ(left, LEGEND_WIDTH);
+    SetGraphCursor(w.panel, WINDOW_GRAPH, 1, 11, 0); // snaps to sample 1 (time 10)
+    ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(Text(w.legendText[0]), "X = 0:00:10");
+    EXPECT_EQ(Text(w.legendText[1]), "Y = 1500.0 tr/min");
+    SetGraphCursor(w.panel, WINDOW_GRAPH, 1, 19, 0);
+    ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(Text(w.legendText[1]), "Y = -12.500tr/min");
+
+    EXPECT_EQ(w.legendCursorBox[0], 0);
+    Gestion_affichage(menuBar, MENU_VARIATION_CURSORS, nullptr, mainPanel);
+    EXPECT_EQ(GraphInt(slot, ATTR_NUM_CURSORS), 3);
+    ASSERT_NE(w.legendCursorValue[5], 0) << "the legend gets the cursor boxes";
+    SetGraphCursor(w.panel, WINDOW_GRAPH, 2, 5, 100);
+    SetGraphCursor(w.panel, WINDOW_GRAPH, 3, 3725 + 5, 1600);
+    ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(Text(w.legendCursorValue[0]), "X1 = 0:00:05");
+    EXPECT_EQ(Text(w.legendCursorValue[1]), "X2 = 1:02:10");
+    EXPECT_EQ(Text(w.legendCursorValue[2]), "dX = 1:02:05");
+    EXPECT_EQ(Text(w.legendCursorValue[3]), "Y1 = 100.00 tr/min");
+    EXPECT_EQ(Text(w.legendCursorValue[5]), "dY = 1500.0 tr/min");
+
+    Gestion_affichage(menuBar, MENU_VARIATION_CURSORS, nullptr, mainPanel);
+    EXPECT_EQ(GraphInt(slot, ATTR_NUM_CURSORS), 1);
+    EXPECT_EQ(w.legendCursorValue[0], 0);
+    EXPECT_EQ(w.legendCursorBox[1], 0);
+
+    Gestion_affichage(menuBar, MENU_LEGEND, nullptr, mainPanel);
+    EXPECT_EQ(w.legendOffset, 0);
+    EXPECT_EQ(w.legendText[0], 0);
+    EXPECT_EQ(w.legendFrame, 0);
+}
+
+TEST_F(LegendTest, VariationCursorsAreFreeAndPlacedAfresh) {
+    slot = OpenRecording("speeds", Ramp(200, 100, 2));
+    WindowRecord &w = windows[slot];
+    Gestion_affichage(menuBar, MENU_VARIATION_CURSORS, nullptr, mainPanel);
+    double xmin, xmax, ymin, ymax, x2, y2;
+    Range(slot, VAL_BOTTOM_XAXIS, &xmin, &xmax);
+    Range(slot, VAL_LEFT_YAXIS, &ymin, &ymax);
+    GetGraphCursor(w.panel, WINDOW_GRAPH, 2, &x2, &y2);
+    EXPECT_NEAR(x2, xmin + (xmax - xmin) / 5, 1e-9);
+    EXPECT_NEAR(y2, ymax - (ymax - ymin) / 4, 1e-9);
+    int mode = 0, colour = 0;
+    GetCursorAttribute(w.panel, WINDOW_GRAPH, 2, ATTR_CURSOR_MODE, &mode);
+    GetCursorAttribute(w.panel, WINDOW_GRAPH, 3, ATTR_CURSOR_COLOR, &colour);
+    EXPECT_EQ(mode, VAL_FREE_FORM_CURSOR);
+    EXPECT_EQ(colour, displayColours[4]);
+    SetGraphCursor(w.panel, WINDOW_GRAPH, 2, 7.3, 123.4);
+    GetGraphCursor(w.panel, WINDOW_GRAPH, 2, &x2, &y2);
+    EXPECT_EQ(x2, 7.3) << "a free cursor stays where it is put";
+    Gestion_affichage(menuBar, MENU_VARIATION_CURSORS, nullptr, mainPanel);
+    Gestion_affichage(menuBar, MENU_VARIATION_CURSORS, nullptr, mainPanel);
+    GetGraphCursor(w.panel, WINDOW_GRAPH, 2, &x2, &y2);
+    EXPECT_NEAR(x2, xmin + (xmax - xmin) / 5, 1e-9);
+}
+
+TEST_F(LegendTest, ReadoutWidensANearlyFlatRange) {
+    slot = OpenRecording("flat", {5.02, 5.05, 5.08, 5.04});
+    WindowRecord &w = windows[slot];
+    Gestion_affichage(menuBar, MENU_LEGEND, nullptr, mainPanel);
+    double lo = 0, hi = 0;
+    Range(slot, VAL_LEFT_YAXIS, &lo, &hi);
+    EXPECT_NEAR(lo, 4.92, 1e-9);
+    EXPECT_NEAR(hi, 5.18, 1e-9);
+    EXPECT_EQ(w.yRangeFixed, 1);
+}
+
+TEST_F(LegendTest, PictureOfAFullRecordingAndOfNineTiledWindows) {
+    std::string dir = std::getenv("VELORINDER_PICTURES") ? std::getenv("VELORINDER_PICTURES")
+                                                         : ::testing::TempDir();
+    SetMainSize(700, 1100);
+    slot = OpenRecording("recording_12.mon", testsupport::RunUpCurve(MAX_SAMPLES), 1);
+    WindowRecord &w = windows[slot];
+    Gestion_affichage(menuBar, MENU_LEGEND, nullptr, mainPanel);
+    Gestion_affichage(menuBar, MENU_VARIATION_CURSORS, nullptr, mainPanel);
+    EXPECT_EQ(w.count, MAX_SAMPLES);
+    std::string one = dir + "/graph_window.png";
+    ASSERT_TRUE(SavePicture(one));
+    EXPECT_GT(std::filesystem::file_size(one), 5000u);
+    for (int i = 1; i < MAX_WINDOWS; ++i)
+        OpenRecording("recording_" + std::to_string(i) + ".mon",
+                      testsupport::RunUpCurve(MAX_SAMPLES), 1);
+    std::string nine = dir + "/nine_windows.png";
+    ASSERT_TRUE(SavePicture(nine));
+    EXPECT_GT(std::filesystem::file_size(nine), 5000u);
+}
+
+} // namespace
