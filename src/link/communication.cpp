@@ -103,8 +103,7 @@ int ScanPorts() {
 void OpenCommunicationDialog() {
     int panel = LoadPanel(0, ResourceFile(), PANEL_COMMUNICATION);
     if (panel < 0) {
-        MessagePopup("VELORPNL.UIR", "Panel " + std::to_string(PANEL_COMMUNICATION) +
-                                         " cannot be loaded (" + std::to_string(panel) + ")");
+        MessagePopup("Velorinder", "The communication dialog cannot be loaded.");
         return;
     }
     communicationPanel = panel;
