@@ -63,7 +63,9 @@ class GraphState : public QObject {
         plot_->setInteractions(QCP::Interactions());
         plot_->setFocusPolicy(Qt::StrongFocus);
         plot_->setBackground(plot_->palette().window());
-        plot_->axisRect()->setAutoMargins(QCP::msAll);
+        // Room on the right for the label at the end of the time axis.
+        plot_->axisRect()->setAutoMargins(QCP::msLeft | QCP::msTop | QCP::msBottom);
+        plot_->axisRect()->setMargins(QMargins(0, 0, 34, 0));
         plot_->addLayer(QStringLiteral("cursors"), plot_->layer(QStringLiteral("main")),
                         QCustomPlot::limAbove);
         cursorLayer_ = plot_->layer(QStringLiteral("cursors"));
