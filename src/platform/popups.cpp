@@ -190,9 +190,9 @@ int FileSelectPopup(const std::string &defaultDirectory, const std::string &defa
         return a.button;
     }
     QString dir = QString::fromStdString(defaultDirectory);
-    QString spec = QString::fromStdString(defaultFileSpec);
+    QString initial = QString::fromStdString(defaultFileSpec);
     if (dir.isEmpty())
-        dir = QFileInfo(spec).path();
+        dir = QFileInfo(initial).path();
     QFileDialog d(DialogParent(), QString::fromStdString(title), dir);
     d.setOption(QFileDialog::DontUseNativeDialog);
     d.setOption(QFileDialog::DontConfirmOverwrite);
@@ -207,8 +207,8 @@ int FileSelectPopup(const std::string &defaultDirectory, const std::string &defa
         d.setNameFilter(types + " (" + patterns.join(' ') + ")");
     if (restrictExtension && patterns.size() == 1 && patterns[0].startsWith("*."))
         d.setDefaultSuffix(patterns[0].mid(2));
-    if (!spec.isEmpty())
-        d.selectFile(spec);
+    if (!initial.isEmpty())
+        d.selectFile(initial);
     (void)allowCancel;
     if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
         return VAL_NO_FILE_SELECTED;

@@ -1,5 +1,5 @@
-// A small decoder of the instrument's recording line, written from spec.md
-// Part 2.2 (header positions and DecodeValueToken) for the simulator's tests.
+// A small decoder of the instrument's recording line (header positions and
+// the exponent fields), kept apart from the program's own for the simulator's tests.
 #pragma once
 
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // The simulator's recording line, demo set and recordings file, checked with a
-// decoder written here from spec.md Part 2.2 (independent of the program's).
+// decoder written here from the instrument's line format (independent of the program's).
 #include "rd5150-sim/simulator.h"
 #include "sim_decode.h"
 

@@ -111,22 +111,22 @@ Controls CollectControls(QWidget *panel)
     return result;
 }
 
-struct ControlSpec {
+struct ControlExpectation {
     int id;
     const char *className;
     const char *callback; // "" when the control has no callback
 };
 
-struct PanelSpec {
+struct PanelExpectation {
     int panelId;
     const char *topClass;
     const char *panelCallback; // "" when none
-    std::vector<ControlSpec> controls;
+    std::vector<ControlExpectation> controls;
 };
 
-const std::vector<PanelSpec> &PanelSpecs()
+const std::vector<PanelExpectation> &PanelExpectations()
 {
-    static const std::vector<PanelSpec> specs = {
+    static const std::vector<PanelExpectation> specs = {
         {1, "QWidget", "",
          {{2, "QPushButton", "Communication"},
           {3, "QPushButton", "Communication"},
@@ -237,16 +237,16 @@ TEST(UirFiles, EveryPanelLoadsAndNumbersItsControlsOnce)
 
 TEST(UirFiles, ControlsHaveTheKindsAndCallbacksTheProgramUses)
 {
-    for (const PanelSpec &spec : PanelSpecs()) {
-        SCOPED_TRACE("panel " + std::to_string(spec.panelId));
-        auto panel = LoadPanelFile(spec.panelId);
+    for (const PanelExpectation &expected : PanelExpectations()) {
+        SCOPED_TRACE("panel " + std::to_string(expected.panelId));
+        auto panel = LoadPanelFile(expected.panelId);
         if (!panel)
             continue;
-        EXPECT_STREQ(panel->metaObject()->className(), spec.topClass);
-        EXPECT_EQ(Str(panel->property("callback")), spec.panelCallback);
+        EXPECT_STREQ(panel->metaObject()->className(), expected.topClass);
+        EXPECT_EQ(Str(panel->property("callback")), expected.panelCallback);
         const Controls controls = CollectControls(panel.get());
         std::set<int> expectedIds;
-        for (const ControlSpec &c : spec.controls) {
+        for (const ControlExpectation &c : expected.controls) {
             expectedIds.insert(c.id);
             auto it = controls.byId.find(c.id);
             if (it == controls.byId.end()) {

@@ -1,5 +1,5 @@
 // RD5150 instrument simulator: speaks the instrument's side of the serial
-// protocol (spec.md Part 2.1, recording line of Part 2.2) on a pseudo-terminal
+// protocol (presence, "Md", "Mg", "Mc" and the recording line) on a pseudo-terminal
 // whose slave device is linked under a chosen path (for example <dir>/COM3).
 //
 // Plain C++20 and POSIX; no Qt. Used by the tests (end-to-end, link) and by the
