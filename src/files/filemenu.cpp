@@ -1,15 +1,197 @@
-// The File menu.
+// The File menu, its recent-files entries and the list of imported recordings.
+#include "display/display.h"
 #include "files/files.h"
+#include "link/link.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
+#include "toolbox/toolbox.h"
+#include "windows/windows.h"
+
+#include <filesystem>
+
+namespace {
+
+const char *const OPEN_TITLE[5] = {"Ouvrir", "Open", "Öffnen", "Abrir", "Apri"};
+const char *const SAVE_TITLE[5] = {"Enregistrer", "Save", "Speichern", "Guardar", "Salva"};
+const char *const OVERWRITE_TEXT[5] = {
+    "Fichier existant !   Voulez-vous l'écraser ?\n",
+    "File already exists !   Replace existing file ?\n", "Datei existiert! Löschen ?\n",
+    "Fichero existente! Susituir ?\n", "File esistente! Sovrascrivere ?\n"};
+
+void Tile() {
+    Gestion_fenetre(GetPanelMenuBar(mainPanel), MENU_TILE, nullptr, mainPanel);
+}
+
+// The files the Open dialog lets through: recording and transfer files.
+bool OpenableType(const std::string &path) {
+    std::string ext = PathExtension(path);
+    return ext == ".vlr" || ext == ".mon";
+}
+
+int OpenDialog(const std::string &directory, std::string *path) {
+    return FileSelectPopup(directory, "*.mon", "*.mon;*.vlr", Tr(OPEN_TITLE), VAL_OK_BUTTON, 0, 0,
+                           1, 1, path);
+}
+
+void Open() {
+    std::string path;
+    if (OpenDialog("", &path) != VAL_EXISTING_FILE_SELECTED) return;
+    if (OpenableType(path))
+        Lire_fichier(path);
+    else
+        ShowError(3);
+    int bar = GetPanelMenuBar(mainPanel);
+    Tile();
+    Griser_menus(0);
+    for (int item : {MENU_OPEN, MENU_SAVE, MENU_PRINT, MENU_EXIT})
+        SetMenuBarAttribute(bar, item, ATTR_DIMMED, 0);
+    for (int item : recentItems)
+        if (item != 0) SetMenuBarAttribute(bar, item, ATTR_DIMMED, 0);
+    // The toolbar dims only as a whole; its Close, Open and Save buttons come back with it.
+    if (toolbar != 0) Toolbar_SetAttribute(toolbar, kToolbarAttrDimmed, 0);
+}
+
+// A recent-files entry opens its file directly; only a file that is gone
+// brings up the Open dialog, in its folder when that still exists.
+void OpenRecent(int menuItem) {
+    int entry = -1;
+    for (int k = 0; k < 4; ++k)
+        if (recentItems[k] != 0 && recentItems[k] == menuItem) entry = k;
+    if (entry < 0) return;
+    std::string path = RecentEntryPath(recentFiles[entry]);
+    bool direct = !path.empty() && GetFileInfo(path, nullptr) == 1;
+    if (!direct) {
+        std::error_code ec;
+        std::filesystem::path folder = std::filesystem::path(path).parent_path();
+        std::string directory = std::filesystem::is_directory(folder, ec) ? folder.string() : "";
+        std::string chosen;
+        if (OpenDialog(directory, &chosen) == VAL_EXISTING_FILE_SELECTED && OpenableType(chosen))
+            Lire_fichier(chosen);
+    } else if (KindOfPath(path) != FileKind::Other) {
+        Lire_fichier(path);
+    }
+    Tile();
+}
+
+void Save() {
+    if (currentWindow < 0 || currentWindow >= windowCount || windows[currentWindow].count == 0)
+        return;
+    if (windows[currentWindow].sourceWindow != -1) {
+        ShowError(25);
+        return;
+    }
+    SetWaitCursor(1);
+    std::string path;
+    int chosen = VAL_NO_FILE_SELECTED;
+    for (;;) {
+        chosen =
+            FileSelectPopup("", "*.vlr", "*.vlr", Tr(SAVE_TITLE), VAL_OK_BUTTON, 0, 1, 1, 1, &path);
+        if (chosen != VAL_EXISTING_FILE_SELECTED) break;
+        if (AskYesNo(Tr(SAVE_TITLE), Tr(OVERWRITE_TEXT))) break;
+    }
+    Ecrire_fichier(path, chosen);
+    SetWaitCursor(0);
+    Griser_menus(0);
+}
+
+void Print() {
+    if (currentWindow == -1) {
+        ShowError(4);
+        return;
+    }
+    int p = windows[currentWindow].panel;
+    int mainH = 0, mainW = 0, top = 0, left = 0, height = 0, width = 0;
+    GetPanelAttribute(mainPanel, ATTR_HEIGHT, &mainH);
+    GetPanelAttribute(mainPanel, ATTR_WIDTH, &mainW);
+    GetPanelAttribute(p, ATTR_TOP, &top);
+    GetPanelAttribute(p, ATTR_LEFT, &left);
+    GetPanelAttribute(p, ATTR_HEIGHT, &height);
+    GetPanelAttribute(p, ATTR_WIDTH, &width);
+    // Printing goes through full screen; a window already there first gets
+    // back its earlier place, so that the toggle below does not undo it.
+    if (top == AREA_TOP && left == AREA_LEFT && height == mainH - 75 && width == mainW - 9) {
+        const int32_t *g = windows[currentWindow].geometry;
+        SetPanelAttribute(p, ATTR_TOP, g[0]);
+        SetPanelAttribute(p, ATTR_LEFT, g[1]);
+        SetPanelAttribute(p, ATTR_HEIGHT, g[2]);
+        SetPanelAttribute(p, ATTR_WIDTH, g[3]);
+    }
+    Repere_fenetre(p, EVENT_RIGHT_DOUBLE_CLICK, nullptr, 0, 0);
+    SetPrintAttributeEx(ATTR_PRINT_AREA_WIDTH, VAL_USE_PRINTER_DEFAULT);
+    SetPrintAttributeEx(ATTR_PRINT_AREA_HEIGHT, VAL_USE_PRINTER_DEFAULT);
+    SetPrintAttributeEx(ATTR_PRINT_COLOR_MODE, VAL_PRINT_COLOR);
+    SetPrintAttributeEx(ATTR_PRINT_ORIENTATION, VAL_PRINT_LANDSCAPE);
+    SetPrintAttributeEx(ATTR_PRINT_XRESOLUTION, VAL_USE_PRINTER_DEFAULT);
+    SetPrintAttributeEx(ATTR_PRINT_YRESOLUTION, VAL_USE_PRINTER_DEFAULT);
+    int printed = PrintPanel(p, "", 1, 1, 1);
+    SetPanelAttribute(p, ATTR_HEIGHT, height);
+    SetPanelAttribute(p, ATTR_WIDTH, width);
+    Tile();
+    if (printed < 0) ShowError(23);
+}
+
+} // namespace
 
 void Gestion_fichier(int /*menuBar*/, int menuItem, void *, int panel) {
     ResetTimer(0, 0);
     switch (menuItem) {
+    case MENU_OPEN:
+        Open();
+        break;
+    case MENU_SAVE:
+        Save();
+        break;
+    case MENU_CLOSE:
+        Fermer_fenetre();
+        break;
+    case MENU_PRINT:
+        Print();
+        break;
     case MENU_EXIT:
         Sortir(panel, 2, EVENT_COMMIT, nullptr, 0, 0);
         break;
     default:
+        OpenRecent(menuItem);
         break;
     }
+}
+
+void Fichiers_recents(const std::string &path) {
+    RecentList list;
+    for (int k = 0; k < 4; ++k)
+        list[k] = recentFiles[k];
+    if (!UpdateRecentList(&list, path)) return;
+    for (int k = 0; k < 4; ++k)
+        CopyText(recentFiles[k], sizeof recentFiles[k], list[k]);
+    int bar = GetPanelMenuBar(mainPanel);
+    for (int &item : recentItems) {
+        if (item != 0) DiscardMenuItem(bar, item);
+        item = 0;
+    }
+    for (int k = 0; k < 4; ++k)
+        if (list[k].size() > 5 && list[k][0] == '_')
+            recentItems[k] = NewMenuItem(bar, MENU_FILE, list[k], 0, 0, Gestion_fichier, nullptr);
+}
+
+int IndexTableau(int panel, int control, int event, void *, int, int) {
+    if (event != EVENT_VAL_CHANGED) return 0;
+    int row = -1;
+    GetCtrlIndex(panel, control, &row);
+    SetWaitCursor(0);
+    RemovePopup(0);
+    DiscardPanel(panel);
+    if (row == -1) return 0;
+    // Row i shows entry i + 1; the blank last row and rows of an earlier
+    // import name no entry of this one.
+    int e = row + 1;
+    if (e <= recordingCount && e < IMPORT_ENTRIES && importTable[e].count > 4)
+        Lire_fichier(importTable[e].fileName);
+    Tile();
+    Griser_menus(0);
+    return 0;
+}
+
+void RegisterFileCallbacks() {
+    RegisterMenuCallback("Gestion_fichier", Gestion_fichier);
+    RegisterCtrlCallback("IndexTableau", IndexTableau);
 }

@@ -341,6 +341,30 @@ int GetPanelInnerSize(int panel, int *height, int *width);
 
 // ---------------------------------------------------------------- printing, clipboard, help
 // (print.cpp, help.cpp)
+// Print attributes for SetPrintAttributeEx; they apply to every later print.
+constexpr int ATTR_PRINT_ORIENTATION = 1300;  // VAL_PRINT_PORTRAIT or VAL_PRINT_LANDSCAPE
+constexpr int ATTR_PRINT_AREA_HEIGHT = 1301;  // printed height in mm; default: the page's
+constexpr int ATTR_PRINT_AREA_WIDTH = 1302;   // printed width in mm; default: the page's
+constexpr int ATTR_PRINT_XRESOLUTION = 1306;  // dots per inch; default: the printer's
+constexpr int ATTR_PRINT_YRESOLUTION = 1307;  // (one resolution serves both directions)
+constexpr int ATTR_PRINT_COLOR_MODE = 1308;   // VAL_PRINT_GRAYSCALE or VAL_PRINT_COLOR
+constexpr int VAL_USE_PRINTER_DEFAULT = -1;
+constexpr int VAL_PRINT_PORTRAIT = 1;
+constexpr int VAL_PRINT_LANDSCAPE = 2;
+constexpr int VAL_PRINT_GRAYSCALE = 1;
+constexpr int VAL_PRINT_COLOR = 2;
+constexpr int VAL_PRINT_CANCELLED = 1; // PrintPanel: the user cancelled the print dialog
+int SetPrintAttributeEx(int attribute, int value);
+// Prints a panel as it looks, graph and readouts included, on one page.
+// fileName "": the system's default printer, or the print dialog when there
+// is none (a PDF file can be chosen there); otherwise a PDF file of that name.
+// scaling 1: fitted to the page, proportions kept; 0: at screen size.
+// visibility 1: the whole panel; 0: only the part that shows on screen.
+// frame 1: with the window's frame and title bar; 0: the panel's inside.
+// Gives 0, VAL_PRINT_CANCELLED, or a negative UIE code on failure.
+int PrintPanel(int panel, const std::string &fileName, int scaling, int visibility, int frame);
+// Test seam: prints meant for the printer go to this PDF file ("" ends it).
+void SetPrintFileForTesting(const std::string &pdfPath);
 
 // ---------------------------------------------------------------- spreadsheet automation
 // (automation.cpp)

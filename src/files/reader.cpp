@@ -1,0 +1,137 @@
+// Opening recording, transfer and temporary files in graph windows, and
+// saving a window's recording.
+#include "display/display.h"
+#include "files/files.h"
+#include "link/link.h"
+#include "platform/platform.h"
+#include "shell/shell.h"
+#include "toolbox/toolbox.h"
+#include "windows/windows.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+void Tile() {
+    Gestion_fenetre(GetPanelMenuBar(mainPanel), MENU_TILE, nullptr, mainPanel);
+}
+
+// A recording file: parsed whole before any window is made, so that a file
+// refused leaves no window behind.
+bool OpenRecordingText(const std::string &path, const std::string &text) {
+    RecordingFile f;
+    if (!ParseRecordingFile(text, &f)) {
+        ShowError(22);
+        return false;
+    }
+    int before = windowCount;
+    Nouvelle_fenetre(f.name);
+    if (windowCount != before + 1) return false; // the window's refusal has been shown
+    currentWindow = windowCount - 1;
+    WindowRecord &w = windows[currentWindow];
+    SetCtrlAttribute(w.panel, WINDOW_PATH, ATTR_CALLBACK_DATA_PATH, path);
+
+    const int count = static_cast<int>(f.time.size());
+    w.interval = f.interval;
+    w.count = count;
+    w.measureType = f.measureType;
+    w.coefficient = f.coefficient;
+    w.mode = f.mode;
+    w.curveColour = f.curveColour;
+    CopyText(w.title, sizeof w.title, f.name);
+    std::copy(f.time.begin(), f.time.end(), w.time);
+    std::copy(f.value.begin(), f.value.end(), w.value);
+    // Missing samples are already 0.0; the list holds as many as the slot can.
+    const std::size_t listed = std::min<std::size_t>(f.gaps.size(), MAX_GAPS);
+    std::copy(f.gaps.begin(), f.gaps.begin() + static_cast<std::ptrdiff_t>(listed), w.gapIndex);
+    w.hasGaps = f.gaps.empty() ? 0 : 1;
+
+    w.isPosition = 0;
+    w.isAcceleration = 0;
+    w.isAverage = 0;
+    w.sourceWindow = -1;
+    int maxIndex = 0, minIndex = 0;
+    MaxMin1D(w.value, count, &w.yMax, &maxIndex, &w.yMin, &minIndex);
+    for (int attribute : {ATTR_XLABEL_VISIBLE, ATTR_YLABEL_VISIBLE, ATTR_XUSE_LABEL_STRINGS})
+        SetCtrlAttribute(w.panel, WINDOW_GRAPH, attribute, 1);
+    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrPage, count);
+    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrMaximum, count);
+    w.yRangeFixed = 0;
+    TracerCourbe(w.value, w.time, w.curveColour, currentWindow);
+    FitToWindow();
+    return true;
+}
+
+// A transfer file: its recording line goes through the import's decoder as
+// if it had just come from the instrument.
+bool OpenTransferText(const std::string &text) {
+    TransferFile f;
+    if (!ParseTransferFile(text, &f)) {
+        ShowError(22);
+        return false;
+    }
+    ResetImportEntry(0);
+    importTable[0].fileName = f.name;
+    std::copy(f.date, f.date + 5, recordingDate);
+    std::memset(cleanLine, 0, sizeof cleanLine);
+    CopyText(cleanLine, sizeof cleanLine, f.line);
+    return LoadRecording(cleanLine, 0) == 0;
+}
+
+} // namespace
+
+void Lire_fichier(const std::string &path) {
+    if (GetFileInfo(path, nullptr) == 0) {
+        ShowError(16);
+        return;
+    }
+    if (windowCount >= MAX_WINDOWS) {
+        ShowError(1);
+        return;
+    }
+    SetWaitCursor(1);
+    Tile();
+    std::string text;
+    if (!ReadWholeFile(path, &text)) {
+        ShowError(22);
+        SetWaitCursor(0);
+        return;
+    }
+    bool opened = KindOfPath(path) == FileKind::Transfer ? OpenTransferText(text)
+                                                         : OpenRecordingText(path, text);
+    if (!opened) {
+        SetWaitCursor(0);
+        return;
+    }
+    Tile();
+    SetWaitCursor(0);
+    Fichiers_recents(path);
+}
+
+void Ecrire_fichier(const std::string &path, int chosen) {
+    if (chosen < 1) return;
+    if (currentWindow < 0 || currentWindow >= windowCount) return;
+    const WindowRecord &w = windows[currentWindow];
+    const int count = std::clamp(w.count, 0, MAX_SAMPLES);
+    RecordingFile f;
+    f.name = NameLine(path);
+    f.day = w.day;
+    f.month = w.month;
+    f.year = w.year;
+    f.hour = w.hour;
+    f.minute = w.minute;
+    f.interval = w.interval;
+    f.measureType = w.measureType;
+    f.coefficient = w.coefficient;
+    f.mode = w.mode;
+    f.curveColour = w.curveColour;
+    f.time.assign(w.time, w.time + count);
+    f.value.assign(w.value, w.value + count);
+    // The old file stays whole unless the new one was written completely.
+    if (!ReplaceFileContents(path, FormatRecordingFile(f))) {
+        ShowError(23);
+        return;
+    }
+    if (KindOfPath(path) == FileKind::Recording) Fichiers_recents(path);
+}

@@ -1,0 +1,112 @@
+// Printing a panel: the panel is drawn as it shows (graph, readouts and
+// all) and placed on one page of the default printer or of a PDF file.
+#include "platform/internal.h"
+
+#include <QApplication>
+#include <QMdiSubWindow>
+#include <QPainter>
+#include <QPixmap>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <map>
+
+namespace {
+
+std::map<int, int> printAttributes;
+std::string testPrintFile;
+
+int Attribute(int attribute) {
+    auto it = printAttributes.find(attribute);
+    return it == printAttributes.end() ? VAL_USE_PRINTER_DEFAULT : it->second;
+}
+
+void ApplyAttributes(QPrinter *printer) {
+    int orientation = Attribute(ATTR_PRINT_ORIENTATION);
+    if (orientation == VAL_PRINT_LANDSCAPE)
+        printer->setPageOrientation(QPageLayout::Landscape);
+    else if (orientation == VAL_PRINT_PORTRAIT)
+        printer->setPageOrientation(QPageLayout::Portrait);
+    int colour = Attribute(ATTR_PRINT_COLOR_MODE);
+    if (colour == VAL_PRINT_GRAYSCALE)
+        printer->setColorMode(QPrinter::GrayScale);
+    else if (colour == VAL_PRINT_COLOR)
+        printer->setColorMode(QPrinter::Color);
+    int resolution = Attribute(ATTR_PRINT_XRESOLUTION);
+    if (resolution > 0) printer->setResolution(resolution);
+}
+
+// The target rectangle on the page, in device pixels of the printer.
+QRectF Placement(const QPrinter &printer, QSize image, int scaling) {
+    QRectF page = printer.pageRect(QPrinter::DevicePixel);
+    page.moveTo(0, 0);
+    const double dotsPerMm = printer.resolution() / 25.4;
+    int areaWidth = Attribute(ATTR_PRINT_AREA_WIDTH);
+    int areaHeight = Attribute(ATTR_PRINT_AREA_HEIGHT);
+    if (areaWidth > 0) page.setWidth(std::min(page.width(), areaWidth * dotsPerMm));
+    if (areaHeight > 0) page.setHeight(std::min(page.height(), areaHeight * dotsPerMm));
+    QSizeF size(image.width(), image.height());
+    if (scaling)
+        size.scale(page.size(), Qt::KeepAspectRatio);
+    else
+        size *= printer.resolution() / 96.0; // a screen pixel of 1/96 inch
+    return QRectF(page.topLeft(), size);
+}
+
+} // namespace
+
+void SetPrintFileForTesting(const std::string &pdfPath) {
+    testPrintFile = pdfPath;
+}
+
+int SetPrintAttributeEx(int attribute, int value) {
+    switch (attribute) {
+    case ATTR_PRINT_ORIENTATION:
+    case ATTR_PRINT_AREA_HEIGHT:
+    case ATTR_PRINT_AREA_WIDTH:
+    case ATTR_PRINT_XRESOLUTION:
+    case ATTR_PRINT_YRESOLUTION:
+    case ATTR_PRINT_COLOR_MODE:
+        printAttributes[attribute] = value;
+        return 0;
+    default:
+        return UIEOperationFailed;
+    }
+}
+
+int PrintPanel(int panel, const std::string &fileName, int scaling, int visibility, int frame) {
+    rt::Panel *p = rt::FindPanel(panel);
+    if (!p || !p->widget) return UIEBadPanelHandle;
+    QWidget *source = p->widget;
+    if (frame && p->subWindow) source = p->subWindow;
+    // Pending moves and resizes must be laid out before the picture is taken.
+    QApplication::processEvents();
+    QRect area = source->rect();
+    if (!visibility) area = source->visibleRegion().boundingRect();
+    if (area.isEmpty()) return UIEOperationFailed;
+    QPixmap picture = source->grab(area);
+    if (picture.isNull()) return UIEOperationFailed;
+
+    QPrinter printer(QPrinter::HighResolution);
+    std::string file = fileName.empty() ? testPrintFile : fileName;
+    if (!file.empty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(file));
+    } else {
+        QPrinterInfo info = QPrinterInfo::defaultPrinter();
+        if (!info.isNull()) {
+            printer.setPrinterName(info.printerName());
+        } else {
+            QPrintDialog dialog(&printer, QApplication::activeWindow());
+            if (dialog.exec() != QDialog::Accepted) return VAL_PRINT_CANCELLED;
+        }
+    }
+    ApplyAttributes(&printer);
+
+    QPainter painter;
+    if (!painter.begin(&printer)) return UIEOperationFailed;
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(Placement(printer, picture.size(), scaling), picture,
+                       QRectF(picture.rect()));
+    return painter.end() ? 0 : UIEOperationFailed;
+}
