@@ -568,6 +568,10 @@ int NewCtrl(int panel, int style, const std::string &label, int top, int left) {
     } else if (style == CTRL_TEXT_MSG) {
         auto *l = new QLabel(QString::fromStdString(label), p->widget);
         l->setAttribute(Qt::WA_TransparentForMouseEvents);
+        // Readout lines sit in a narrow strip beside the graph: a smaller face.
+        QFont font = l->font();
+        font.setPointSizeF(font.pointSizeF() * 0.8);
+        l->setFont(font);
         w = l;
     } else {
         return UIEOperationFailed;

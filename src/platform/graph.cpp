@@ -3,6 +3,8 @@
 // the user drags with the mouse or moves with the arrow keys.
 #include "platform/internal.h"
 
+#include <QMdiSubWindow>
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <qcustomplot.h>
@@ -763,7 +765,10 @@ int GetNumGraphPlots(int panel, int control, int *count) {
 int GetPanelInnerSize(int panel, int *height, int *width) {
     rt::Panel *p = rt::FindPanel(panel);
     if (!p || !p->widget) return UIEBadPanelHandle;
-    if (height) *height = p->widget->height();
-    if (width) *width = p->widget->width();
+    // A hidden or just resized window has not laid out its panel yet: the
+    // window's contents rectangle is the size the panel is about to get.
+    QSize size = p->subWindow ? p->subWindow->contentsRect().size() : p->widget->size();
+    if (height) *height = size.height();
+    if (width) *width = size.width();
     return 0;
 }

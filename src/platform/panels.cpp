@@ -519,12 +519,18 @@ int SetPanelAttribute(int panel, int attribute, int value) {
                                                              : 0x000080);
             for (auto group : {QPalette::Active, QPalette::Inactive}) {
                 pal.setColor(group, QPalette::Highlight, back);
-                pal.setColor(group, QPalette::Window, back.lighter(170));
             }
             if (w->property("rtTitleText").isValid())
                 pal.setColor(QPalette::HighlightedText,
                              ToColor(w->property("rtTitleText").toInt()));
             p->subWindow->setPalette(pal);
+            // The colours are the title bar's: the panel itself keeps its own.
+            QPalette own = p->widget->palette();
+            QPalette app = QApplication::palette();
+            for (auto group : {QPalette::Active, QPalette::Inactive})
+                for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
+                    own.setColor(group, role, app.color(group, role));
+            p->widget->setPalette(own);
         }
         return 0;
     }
@@ -589,6 +595,10 @@ int GetPanelAttribute(int panel, int attribute, int *value) {
     case ATTR_TITLE_BACKCOLOR:
         *value =
             w->property("rtTitleBack").isValid() ? w->property("rtTitleBack").toInt() : 0x000080;
+        return 0;
+    case ATTR_TITLE_COLOR:
+        *value =
+            w->property("rtTitleText").isValid() ? w->property("rtTitleText").toInt() : 0xFFFFFF;
         return 0;
     default: {
         QVariant v = w->property(("rtAttr" + std::to_string(attribute)).c_str());

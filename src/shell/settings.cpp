@@ -36,8 +36,7 @@ bool ParseInts(const std::string &line, int *values, int count) {
     return true;
 }
 
-std::string HeadText(int tick)
-{
+std::string HeadText(int tick) {
     std::ostringstream text;
     text << tick << '\n' << comPort << ' ' << baudRate << '\n';
     return text.str();
@@ -60,8 +59,7 @@ bool WriteWhole(const std::string &path, const std::string &text) {
 
 } // namespace
 
-std::string SettingsTailText()
-{
+std::string SettingsTailText() {
     std::ostringstream text;
     for (int c : displayColours)
         text << c << '\n';

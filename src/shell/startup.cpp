@@ -1,8 +1,10 @@
 // Start-up, the event loop, exit and the main panel's resize handling.
+#include "display/display.h"
 #include "files/files.h"
 #include "link/link.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
+#include "windows/windows.h"
 
 int mainPanel = 0;
 int menuBar = 0;
@@ -36,7 +38,9 @@ bool StartUp() {
     }
     SetWaitCursor(1);
     portOpen = 0;
+    currentWindow = -1;
     importRunning = 1;
+    windowCount = 0;
 
     splashPanel = LoadPanel(0, ResourceFile(), PANEL_SPLASH);
     if (splashPanel < 0) {
@@ -115,7 +119,6 @@ int Sortir(int, int, int event, void *, int, int) {
 }
 
 int Fenetre(int, int event, void *, int, int) {
-    // Re-tiling the graph windows on a resize comes with the graph windows.
-    (void)event;
+    if (event == EVENT_PANEL_SIZE) Gestion_fenetre(menuBar, 56, nullptr, mainPanel);
     return 0;
 }
