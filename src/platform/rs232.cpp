@@ -5,6 +5,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
@@ -56,6 +57,11 @@ bool SystemPortLess(const QString &a, const QString &b) {
 }
 
 std::vector<std::string> SystemSerialDevices() {
+    // Enumerating the system's ports takes tens of milliseconds; a search or
+    // the dialog's port list asks for it 22 times in a row.
+    static std::vector<std::string> cached;
+    static QElapsedTimer age;
+    if (age.isValid() && age.elapsed() < 1000) return cached;
     std::vector<QSerialPortInfo> ports = [] {
         auto list = QSerialPortInfo::availablePorts();
         return std::vector<QSerialPortInfo>(list.begin(), list.end());
@@ -66,6 +72,8 @@ std::vector<std::string> SystemSerialDevices() {
     std::vector<std::string> devices;
     for (const auto &info : ports)
         devices.push_back(info.systemLocation().toStdString());
+    cached = devices;
+    age.start();
     return devices;
 }
 

@@ -61,14 +61,14 @@ inline int OpenRecording(const std::string &title, const std::vector<double> &va
 // measuring noise; n samples.
 inline std::vector<double> RunUpCurve(int n) {
     std::vector<double> v(n);
-    unsigned seed = 12345;
+    unsigned state = 12345;
     for (int k = 0; k < n; ++k) {
         double t = static_cast<double>(k) / n;
         double base = t < 0.2    ? 1500 * t / 0.2
                       : t < 0.75 ? 1500 + 40 * std::sin(t * 60)
                                  : 1500 * (1 - (t - 0.75) / 0.25);
-        seed = seed * 1103515245u + 12345u;
-        double noise = ((seed >> 16) % 1000) / 1000.0 * 12 - 6;
+        state = state * 1103515245u + 12345u;
+        double noise = ((state >> 16) % 1000) / 1000.0 * 12 - 6;
         v[k] = std::max(0.0, base + noise);
     }
     return v;
