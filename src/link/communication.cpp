@@ -164,8 +164,10 @@ void Gestion_import(int, int menuItem, void *, int) {
     case MENU_CLEAR_MEMORY:
         ClearMemoryCommand();
         break;
-    case MENU_IMPORT:             // the import of recordings comes with its own code
-    case MENU_SPREADSHEET_EXPORT: // and so does the spreadsheet export
+    case MENU_IMPORT:
+        ImportCommand();
+        break;
+    case MENU_SPREADSHEET_EXPORT: // the spreadsheet export comes with its own code
     default:
         break;
     }
@@ -174,4 +176,5 @@ void Gestion_import(int, int menuItem, void *, int) {
 void RegisterLinkCallbacks() {
     RegisterCtrlCallback("Communication", Communication);
     RegisterMenuCallback("Gestion_import", Gestion_import);
+    RegisterCtrlCallback("Quitter_Data", Quitter_Data);
 }

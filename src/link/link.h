@@ -2,7 +2,10 @@
 // communication dialog and the instrument menu.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // ---------------------------------------------------------------- link state
 extern int comPort;        // port of the last instrument found (1 = COM1)
@@ -85,3 +88,109 @@ void Gestion_import(int menuBar, int menuItem, void *callbackData, int panel);
 
 // Registers the callbacks the resource file names for this subsystem.
 void RegisterLinkCallbacks();
+
+// ---------------------------------------------------------------- recording import
+// A recording line ("0012;1;1;001.00;00010;1.50E+2;2.50E-1;"): number in 0-3,
+// mode digit at 5, unit hex digit at 7, coefficient in 9-14, interval in
+// 16-20, then value fields of at most 8 characters, each ended by ";".
+using RecordingLine = std::string_view;
+constexpr int LINE_NUMBER = 0;
+constexpr int LINE_MODE = 5;
+constexpr int LINE_UNIT = 7;
+constexpr int LINE_COEFFICIENT = 9;
+constexpr int LINE_INTERVAL = 16;
+constexpr int LINE_FIRST_FIELD = 22;
+constexpr int FIELD_LENGTH = 8;
+
+constexpr double UNDEFINED_VALUE = 9999999.9; // the instrument's mark of a missing sample
+constexpr int IMPORT_DONE = 1;
+constexpr int IMPORT_FAILED = -1;
+constexpr int IMPORT_NO_REPLY = 99;
+constexpr int IMPORT_ENTRIES = 100; // entry 0 serves file opening and the derived displays
+constexpr int MAX_IMPORTED = IMPORT_ENTRIES - 1;
+constexpr int CLEAN_LINE_SIZE = 65000;
+constexpr int CLEAN_NAME_SIZE = 300;
+constexpr int WINDOW_NAME_LENGTH = 49; // characters of a name a window shows
+
+// Controls of the progress panel (15) and the recording list panel (12).
+constexpr int IMPORT_PROGRESS_TEXT = 2;
+constexpr int IMPORT_PROGRESS_GAUGE = 3;
+constexpr int IMPORT_PROGRESS_PERCENT = 4;
+constexpr int IMPORT_PROGRESS_WAIT = 5;
+constexpr int LIST_QUIT = 2;
+constexpr int LIST_RECORDINGS = 3;
+
+// One recording staged between its text and a window.
+struct ImportEntry {
+    int32_t number;
+    char token[10]; // the value field being decoded
+    // Import: the whole path of the file written (a cut path would open
+    // nothing later); file reader: the file's name line.
+    std::string fileName;
+    std::vector<double> values; // count + 1 samples, released by the next fill
+    std::vector<double> times;
+    int32_t unitIndex;
+    double coefficient;
+    int32_t mode;
+    int32_t interval;
+    int32_t count; // line length - 22, or the fields tried when one failed
+    int32_t spare;
+};
+
+extern ImportEntry importTable[IMPORT_ENTRIES];
+extern char cleanLine[CLEAN_LINE_SIZE];
+extern char cleanName[CLEAN_NAME_SIZE];
+extern int recordingDate[6]; // month, day, year, hour, minute, second
+extern int listPanel;        // the open list of transferred recordings, 0 when closed
+extern int recordingsLeft;   // recordings the last import left on the instrument
+
+// The import item: connects, transfers every recording, reports or lists.
+void ImportCommand();
+// IMPORT_DONE, IMPORT_FAILED or IMPORT_NO_REPLY; Stop shows as importRunning = 0.
+int ImportAllRecordings();
+// Transfers recording i (0-based) into entry i + 1 and its transfer file.
+int ImportRecording(int i);
+// Lists entries 1 .. recordingCount in the recording list panel.
+void ShowImportList();
+int Quitter_Data(int panel, int control, int event, void *callbackData, int eventData1,
+                 int eventData2);
+// Decodes a recording line into entry `entry` and opens it in a new window;
+// 0, or -1 when nine windows are open.
+int LoadRecording(RecordingLine line, int entry);
+// Numbers 0, texts nine blanks, no samples.
+void ResetImportEntry(int entry);
+
+// The routines on the shared buffers.
+void CleanReplyLine(); // replyBuffer to cleanLine, others as "_"
+int CleanNameText();   // replyBuffer to cleanName, others dropped; the number kept
+void StripDirectory(); // the part of cleanName after its last "/" or "\" into replyBuffer
+// Decodes the token of an entry into values[k]; 1 when it has an exponent
+// marker, 0 (nothing stored) when not.
+int DecodeValueToken(int entry, int k);
+
+// Pure text routines behind them.
+std::string CleanLineText(std::string_view line);
+std::string CleanName(std::string_view text);
+std::string StripDirectoryName(std::string_view name);
+// The name a transfer file stores: no directory, blanks as "_", only allowed characters.
+std::string StoredName(std::string_view path);
+// false when the field has no exponent marker; else the value, or
+// UNDEFINED_VALUE when the field is not a number of the instrument's form.
+bool DecodeValueText(std::string_view token, double *value);
+// 10 to the exponent, exact as far as a double holds it.
+double ExponentMultiplier(int exponent);
+// Number, mode, unit index, coefficient and interval of a line.
+void ParseRecordingHeader(RecordingLine line, ImportEntry *entry);
+// Sets count from the line's length, fills values and times from `fields`
+// value fields; a field without exponent marker ends the decoding.
+void DecodeRecordingLine(RecordingLine line, int fields, ImportEntry *entry);
+std::string ImportListHeader();
+std::string ImportListRow(const ImportEntry &entry);
+std::string ImportListBlankRow();
+std::string ModeListText(int mode);
+// <dir>/recording_12.mon in the current language, the name in lower case.
+std::string ProposedRecordingPath(const std::string &dir, int number);
+// <dir>/<seconds in hex>.tmp, the number raised until no file has the name.
+std::string FallbackTmpPath(const std::string &dir, long long seconds);
+// The three lines of a transfer file.
+std::string TransferFileText(const std::string &name, const int date[6], std::string_view line);

@@ -1,0 +1,332 @@
+// The import command: every recording of the instrument transferred with a
+// progress panel and Stop, written to a transfer file, then listed.
+#include "link/link.h"
+
+#include "platform/platform.h"
+#include "shell/shell.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+int listPanel = 0;
+int recordingsLeft = 0;
+
+namespace {
+
+Texts RECORDING_WORD = {"Enregistrement", "Recording", "Speicherung", "Grabación", "Salvataggio"};
+Texts SAVE_WORD = {"Enregistrer", "Save", "Speichern", "Guardar", "Salva"};
+Texts OVERWRITE_QUESTION = {"Fichier existant !   Voulez-vous l'écraser ?\n",
+                            "File already exists !   Replace existing file ?\n",
+                            "Datei existiert! Löschen ?\n", "Fichero existente! Susituir ?\n",
+                            "File esistente! Sovrascrivere ?\n"};
+Texts GRAPH_WORD = {"Graphe", "Graph", "Diagramm", "Gráfico", "Grafico"};
+Texts MODE_WORD = {"Mode", "Mode", "Mode", "Modo", "Modo"};
+Texts Y_UNIT_WORD = {"Unité des Y", "Y Unity", "Y Einheit", "Unidad de Y", "Unità asse Y"};
+Texts COEFFICIENT_WORD = {"Coefficient K", "Coefficient K", "Koeffizient K", "Coeficiente K",
+                          "Coefficiente K"};
+Texts IMPORT_TITLE = {"Importation", "Import", "Import", "Importación", "Importazione"};
+
+const char *const MODE_TEXTS[3] = {" NONE ", "SMOOTH", "COUNT "};
+const char *const LIST_UNITS[16] = {"tr/min",  " m/min", "   %  ",  "  ms  ",  "  Hz  ", "ft/min",
+                                    "  RPM ",  "   m  ", "  ft  ",  "  tr  ",  "  Rev ", " imp .",
+                                    "tr/min²", "m/min²", "ft/min²", "Rev/min²"};
+
+// The notice of recordings beyond the table, in the current language.
+std::string LeftOnInstrumentText(int announced, int left) {
+    std::string n = std::to_string(announced), l = std::to_string(left),
+                max = std::to_string(MAX_IMPORTED);
+    std::string text;
+    switch (language) {
+    case 0:
+        text.append("L'appareil contient ").append(n).append(" enregistrements.\nLes ");
+        text.append(max).append(" premiers ont été importés, les ").append(l);
+        text.append(" autres restent dans l'appareil.");
+        break;
+    case 2:
+        text.append("Das Gerät enthält ").append(n).append(" Speicherungen.\nDie ersten ");
+        text.append(max).append(" wurden importiert, die übrigen ").append(l);
+        text.append(" bleiben im Gerät.");
+        break;
+    case 3:
+        text.append("El aparato contiene ").append(n).append(" grabaciones.\nSe importaron las ");
+        text.append(max).append(" primeras; las otras ").append(l);
+        text.append(" quedan en el aparato.");
+        break;
+    case 4:
+        text.append("L'apparecchio contiene ").append(n).append(" salvataggi.\nI primi ");
+        text.append(max).append(" sono stati importati, gli altri ").append(l);
+        text.append(" restano nell'apparecchio.");
+        break;
+    default:
+        text.append("The instrument holds ").append(n).append(" recordings.\nThe first ");
+        text.append(max).append(" were imported; the other ").append(l);
+        text.append(" stay in the instrument.");
+        break;
+    }
+    return text;
+}
+
+// The count of "Md", kept within the table: the first 99 are transferred.
+int ReadImportCount() {
+    int r = ReadRecordingCount();
+    if (r < 0) return r;
+    recordingsLeft = 0;
+    if (recordingCount > MAX_IMPORTED) {
+        recordingsLeft = recordingCount - MAX_IMPORTED;
+        recordingCount = MAX_IMPORTED;
+    }
+    return r;
+}
+
+std::string Lower(std::string text) {
+    for (char &c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string Hex(long long value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%llx", value);
+    return text;
+}
+
+// The path the user confirms, or the fallback when he does not.
+std::string ChooseTransferPath(const std::string &dir, int number, long long now) {
+    std::string chosen;
+    int r = FileSelectPopup("", ProposedRecordingPath(dir, number), "*.mon", Tr(SAVE_WORD),
+                            VAL_OK_BUTTON, 0, 1, 1, 1, &chosen);
+    if (r == VAL_EXISTING_FILE_SELECTED && !chosen.empty()) {
+        int answer = GenericMessagePopup(Tr(SAVE_WORD), Tr(OVERWRITE_QUESTION), Tr(YES_TEXT),
+                                         Tr(NO_TEXT), "", nullptr, 0, 0, VAL_GENERIC_POPUP_BTN1,
+                                         VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN2);
+        if (answer == VAL_GENERIC_POPUP_BTN1) return chosen;
+    } else if (r == VAL_NEW_FILE_SELECTED && !chosen.empty()) {
+        return chosen;
+    }
+    return FallbackTmpPath(dir, now);
+}
+
+// Writes the whole text; false when any of it, or the close, failed.
+bool WriteAndClose(std::FILE *file, const std::string &text) {
+    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    bool closed = std::fclose(file) == 0;
+    return written && closed;
+}
+
+} // namespace
+
+std::string ModeListText(int mode) {
+    if (mode >= 0 && mode < 3) return MODE_TEXTS[mode];
+    // Modes without a name show their digit in the column's six characters.
+    std::string text = "   ";
+    text += static_cast<char>('0' + (mode & 7));
+    return text + "  ";
+}
+
+std::string ImportListHeader() {
+    std::string text;
+    text.append(" ").append(Tr(GRAPH_WORD));
+    text.append("   ").append(Tr(MODE_WORD)).append("  ");
+    text.append(" ").append(Tr(Y_UNIT_WORD)).append("  ");
+    text.append("  ").append(Tr(COEFFICIENT_WORD)).append("  ");
+    text.append("    Scan    ");
+    text.append("          ");
+    return text;
+}
+
+std::string ImportListRow(const ImportEntry &entry) {
+    char number[32], coefficient[64], interval[32];
+    std::snprintf(number, sizeof number, " %04d", entry.number);
+    std::snprintf(coefficient, sizeof coefficient, "%6.3f", entry.coefficient);
+    std::snprintf(interval, sizeof interval, "%5d", entry.interval);
+    std::string row = number;
+    row.append("    ").append(ModeListText(entry.mode)).append("   ");
+    row.append(LIST_UNITS[entry.unitIndex & 15]).append("  ");
+    row.append("      ").append(coefficient).append("      ").append(interval);
+    return row;
+}
+
+std::string ImportListBlankRow() {
+    const std::string fifteen(15, ' ');
+    std::string row = fifteen;
+    row.append("          ").append(fifteen);
+    return row;
+}
+
+std::string ProposedRecordingPath(const std::string &dir, int number) {
+    std::string name = Tr(RECORDING_WORD);
+    name.append("_").append(std::to_string(number)).append(".mon");
+    // Only the name: on this system a directory changed in case is another one.
+    std::string path = dir;
+    path.append("/").append(Lower(name));
+    return path;
+}
+
+std::string FallbackTmpPath(const std::string &dir, long long seconds) {
+    // Two recordings within one second would share the name: the later one
+    // takes the next free number rather than overwrite the earlier.
+    for (long long value = seconds;; ++value) {
+        std::string path = dir;
+        path.append("/").append(Hex(value)).append(".tmp");
+        std::error_code ec;
+        if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) return path;
+    }
+}
+
+std::string TransferFileText(const std::string &name, const int date[6], std::string_view line) {
+    char when[64];
+    std::snprintf(when, sizeof when, "%02d/%02d/%04d %02d:%02d\n", date[0], date[1], date[2],
+                  date[3], date[4]);
+    std::string text = name;
+    text.append("\n").append(when).append(line).append("\n");
+    return text;
+}
+
+int ImportRecording(int i) {
+    const int e = i + 1;
+    std::string dir;
+    GetProjectDir(&dir);
+    const long long now = static_cast<long long>(std::time(nullptr));
+    auto finish = [](int result) {
+        DefaultCtrl(progressPanel, IMPORT_PROGRESS_GAUGE);
+        SetWaitCursor(0);
+        return result;
+    };
+    if (importRunning != 1 || e < 1 || e >= IMPORT_ENTRIES) return finish(IMPORT_FAILED);
+    int a = ReadNextRecording();
+    if (a == 99) return finish(IMPORT_NO_REPLY);
+    if (a != 1) return finish(IMPORT_FAILED);
+    if (PollForStop()) return finish(IMPORT_FAILED);
+    GetSystemDate(&recordingDate[0], &recordingDate[1], &recordingDate[2]);
+    GetSystemTime(&recordingDate[3], &recordingDate[4], &recordingDate[5]);
+
+    const std::size_t n = strnlen(replyBuffer, sizeof replyBuffer);
+    CleanReplyLine();
+    const RecordingLine line(cleanLine, n);
+    ImportEntry &entry = importTable[e];
+    ParseRecordingHeader(line, &entry);
+    if (entry.number == 0) {
+        ShowError(23);
+        return finish(IMPORT_FAILED);
+    }
+
+    std::string path = ChooseTransferPath(dir, entry.number, now);
+    std::FILE *file = std::fopen(path.c_str(), "w");
+    if (!file) {
+        ShowError(23);
+        return finish(IMPORT_FAILED);
+    }
+    entry.fileName = path;
+    std::string name = StoredName(path);
+    std::snprintf(cleanName, sizeof cleanName, "%s", name.c_str());
+    DecodeRecordingLine(line, (static_cast<int>(n) - LINE_FIRST_FIELD) / FIELD_LENGTH, &entry);
+    if (!WriteAndClose(file, TransferFileText(name, recordingDate, line))) {
+        ShowError(23);
+        return finish(IMPORT_FAILED);
+    }
+    return finish(IMPORT_DONE);
+}
+
+int ImportAllRecordings() {
+    SetWaitCursor(1);
+    const int panel = progressPanel;
+    TranslateProgressPanel(panel);
+    for (int control : {STOP_BUTTON, IMPORT_PROGRESS_WAIT, IMPORT_PROGRESS_TEXT})
+        SetCtrlAttribute(panel, control, ATTR_VISIBLE, 1);
+    DefaultCtrl(panel, IMPORT_PROGRESS_GAUGE);
+    // Without its panel the transfer still runs; nothing else may be removed.
+    const bool shown = InstallPopup(panel) == 0;
+    ProcessDrawEvents();
+    int last = 0;
+    int r = IMPORT_FAILED;
+    for (int i = 0; i < recordingCount && i < MAX_IMPORTED; ++i) {
+        PollForStop();
+        if (importRunning != 1) break;
+        int p = (100 * i + 100) / recordingCount;
+        if (p > last) {
+            last = p;
+            SetCtrlVal(panel, IMPORT_PROGRESS_GAUGE, p);
+            SetCtrlVal(panel, IMPORT_PROGRESS_PERCENT, std::to_string(p) + " %");
+            ProcessDrawEvents();
+        }
+        r = ImportRecording(i);
+        if (r == IMPORT_FAILED || r == IMPORT_NO_REPLY) break;
+    }
+    SetCtrlAttribute(panel, IMPORT_PROGRESS_TEXT, ATTR_VISIBLE, 0);
+    if (shown) RemovePopup(0);
+    return r;
+}
+
+void ShowImportList() {
+    int panel = LoadPanel(0, ResourceFile(), PANEL_RECORDING_LIST);
+    if (panel < 0) {
+        MessagePopup("Velorinder", "The list of transferred recordings cannot be loaded.");
+        return;
+    }
+    listPanel = panel;
+    TranslateRecordingList(panel);
+    SetCtrlAttribute(panel, LIST_RECORDINGS, ATTR_LABEL_TEXT, ImportListHeader());
+    ClearListCtrl(panel, LIST_RECORDINGS);
+    // Every entry keeps its row, so that row i stays tied to entry i + 1.
+    int rows = std::min(recordingCount, MAX_IMPORTED);
+    for (int e = 1; e <= rows; ++e) {
+        InsertListItem(panel, LIST_RECORDINGS, -1, ImportListRow(importTable[e]), e - 1);
+        SetCtrlIndex(panel, LIST_RECORDINGS, e - 1);
+    }
+    InsertListItem(panel, LIST_RECORDINGS, -1, ImportListBlankRow(), std::max(rows, 0));
+    SetCtrlIndex(panel, LIST_RECORDINGS, std::max(rows, 0));
+    InstallPopup(panel);
+}
+
+int Quitter_Data(int panel, int, int event, void *, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    RemovePopup(0);
+    DiscardPanel(panel);
+    if (panel == listPanel) listPanel = 0;
+    return 0;
+}
+
+void ImportCommand() {
+    SetWaitCursor(1);
+    if (OpenTransferLink() < 0) return;
+    int r = ReadImportCount();
+    if (r < 0) {
+        ShowError(29);
+        SetWaitCursor(0);
+        return;
+    }
+    r = ImportAllRecordings();
+    if (importRunning == 1 && r == IMPORT_NO_REPLY) {
+        r = ReadImportCount();
+        if (r < 0) {
+            ShowError(29);
+        } else {
+            r = ImportAllRecordings();
+            if (r < 0) ShowError(29);
+        }
+    }
+    if (importRunning == 0) {
+        SetWaitCursor(0);
+        ShowError(27);
+        Griser_menus(0);
+        importRunning = 1;
+    } else if (r == IMPORT_FAILED || r < 0) {
+        ShowError(28);
+        Griser_menus(0);
+        importRunning = 1;
+    } else if (r == IMPORT_DONE) {
+        importRunning = 1;
+        ShowImportList();
+        if (recordingsLeft > 0)
+            MessagePopup(Tr(IMPORT_TITLE),
+                         LeftOnInstrumentText(MAX_IMPORTED + recordingsLeft, recordingsLeft));
+    } else {
+        ShowError(31);
+        Griser_menus(0);
+        importRunning = 1;
+    }
+    SetWaitCursor(0);
+}
