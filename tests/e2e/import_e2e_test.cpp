@@ -1,0 +1,384 @@
+// The import command end to end: the program started as a user starts it, the
+// instrument simulator on a pseudo-terminal linked as COM1, the real serial
+// code, and scripted answers for the file dialogs and messages.
+#include "display/display.h"
+#include "link/link.h"
+#include "platform/platform.h"
+#include "rd5150-sim/simulator.h"
+#include "shell/shell.h"
+#include "support/app_fixture.h"
+#include "windows/windows.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <set>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using namespace testsupport;
+using namespace std::chrono_literals;
+
+namespace {
+
+// English, COM1 at 38400 bauds, default colours and main window.
+const char *const SETTINGS = "1\n1 38400\n16711680\n12632256\n128\n65280\n16776960\n0\n0\n"
+                             "\n1\n25\n5\n500\n800\n0\n***\n";
+
+rd5150::Recording Small(int number, std::vector<double> values, int interval = 1) {
+    rd5150::Recording r;
+    r.number = number;
+    r.interval = interval;
+    r.values = std::move(values);
+    return r;
+}
+
+std::vector<std::string> Lines(const std::string &text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+class ImportEndToEnd : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        CopyFromProgramDir("toolbar", dir.path());
+        WriteFile(dir.file("Velorcfg.ini"), SETTINGS);
+        static bool registered = false;
+        if (!registered) {
+            RegisterCallbacks();
+            RegisterDisplayCallbacks();
+            RegisterWindowCallbacks();
+            registered = true;
+        }
+        windowCount = 0;
+        currentWindow = -1;
+        importRunning = 1;
+        recordingCount = 0;
+    }
+    void TearDown() override {
+        if (started) {
+            while (currentWindow >= 0)
+                Fermer_fenetre();
+            RemovePopup(1);
+            if (listPanel > 0) DiscardPanel(listPanel);
+            listPanel = 0;
+            if (communicationPanel > 0) DiscardPanel(communicationPanel);
+            communicationPanel = 0;
+            ShutDown();
+        }
+        if (sim) sim->Stop();
+        AppTest::TearDown();
+    }
+
+    // Starts the instrument and the program; closes the communication dialog
+    // that start-up opens.
+    void Start(std::vector<rd5150::Recording> recordings, rd5150::Options options = {}) {
+        options.paced = false;
+        sim = std::make_unique<rd5150::Simulator>(std::move(recordings), options);
+        ASSERT_TRUE(sim->Start(dir.file("COM1"))) << sim->LastError();
+        ASSERT_TRUE(StartUp());
+        started = true;
+        ASSERT_GT(communicationPanel, 0);
+        Click(communicationPanel, COMM_QUIT);
+        ASSERT_EQ(communicationPanel, 0);
+        ClearPopupLog();
+    }
+    static void Click(int panel, int control) {
+        auto *button = qobject_cast<QAbstractButton *>(CtrlWidget(panel, control));
+        ASSERT_NE(button, nullptr);
+        button->click();
+    }
+    static void Import() { Gestion_import(menuBar, MENU_IMPORT, nullptr, mainPanel); }
+    void SaveAs(const std::string &name) { Expect("Save", VAL_NEW_FILE_SELECTED, dir.file(name)); }
+    void CancelSave() { Expect("Save", VAL_NO_FILE_SELECTED); }
+
+    static std::vector<std::string> ListRows() {
+        std::vector<std::string> rows;
+        int n = 0;
+        GetNumListItems(listPanel, LIST_RECORDINGS, &n);
+        for (int i = 0; i < n; ++i) {
+            std::string label;
+            GetLabelFromIndex(listPanel, LIST_RECORDINGS, i, &label);
+            rows.push_back(label);
+        }
+        return rows;
+    }
+    std::vector<std::string> ErrorTexts() const {
+        std::vector<std::string> texts;
+        for (const auto &p : PopupLog())
+            if (p.title.rfind("Error", 0) == 0) texts.push_back(p.title + ": " + p.text);
+        return texts;
+    }
+    std::set<std::string> FilesEndingIn(const std::string &extension) const {
+        std::set<std::string> names;
+        for (const auto &f : fs::directory_iterator(dir.path()))
+            if (f.path().extension() == extension) names.insert(f.path().filename().string());
+        return names;
+    }
+    static bool MenusUndimmed() {
+        int dimmed = 1;
+        GetMenuBarAttribute(menuBar, 2, ATTR_DIMMED, &dimmed);
+        return dimmed == 0;
+    }
+    // Checks a transfer file: stored name, date line, the line as sent.
+    void ExpectTransferFile(const std::string &path, const std::string &name,
+                            const std::string &line) {
+        std::string text = ReadFile(path);
+        std::vector<std::string> lines = Lines(text);
+        ASSERT_EQ(lines.size(), 3u) << path;
+        EXPECT_EQ(text.back(), '\n');
+        EXPECT_EQ(lines[0], name);
+        EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d)")))
+            << lines[1];
+        EXPECT_EQ(lines[2], line);
+    }
+
+    std::unique_ptr<rd5150::Simulator> sim;
+    bool started = false;
+};
+
+TEST_F(ImportEndToEnd, DemoSetIsSavedUnderConfirmedNamesAndListed) {
+    auto demo = rd5150::DemoRecordings();
+    Start(demo);
+    for (const auto &r : demo)
+        SaveAs("run " + std::to_string(r.number) + ".mon");
+    Import();
+
+    // One file dialog per recording, proposing the lower-case name.
+    ASSERT_EQ(PopupLog().size(), demo.size()) << "no error, no other popup";
+    for (std::size_t k = 0; k < demo.size(); ++k) {
+        EXPECT_EQ(PopupLog()[k].kind, "file");
+        EXPECT_EQ(PopupLog()[k].title, "Save");
+        EXPECT_EQ(PopupLog()[k].text, dir.file("recording_" + std::to_string(k + 1) + ".mon"));
+    }
+    for (std::size_t k = 0; k < demo.size(); ++k) {
+        std::string n = std::to_string(demo[k].number);
+        ExpectTransferFile(dir.file("run " + n + ".mon"), "run_" + n + ".mon",
+                           rd5150::FormatRecordingLine(demo[k]));
+        EXPECT_EQ(importTable[k + 1].fileName, dir.file("run " + n + ".mon"));
+    }
+    EXPECT_EQ(FilesEndingIn(".tmp").size(), 0u);
+
+    // The list: one row per recording, then the blank row, current.
+    ASSERT_GT(listPanel, 0);
+    std::vector<std::string> rows = ListRows();
+    ASSERT_EQ(rows.size(), demo.size() + 1);
+    EXPECT_EQ(rows[0], " 0001     NONE    tr/min         1.000          1");
+    EXPECT_EQ(rows[1], " 0002    SMOOTH    m/min         0.250          2");
+    EXPECT_EQ(rows[2], " 0003     NONE      Hz           1.000          1");
+    EXPECT_EQ(rows[4], " 0005    COUNT     imp .         1.000         10");
+    EXPECT_EQ(rows.back(), std::string(40, ' '));
+    int current = -1;
+    GetCtrlIndex(listPanel, LIST_RECORDINGS, &current);
+    EXPECT_EQ(current, static_cast<int>(demo.size()));
+    std::string header;
+    GetCtrlAttribute(listPanel, LIST_RECORDINGS, ATTR_LABEL_TEXT, &header);
+    EXPECT_EQ(header, " Graph   Mode   Y Unity    Coefficient K      Scan              ");
+
+    // The progress panel is gone, its gauge reset; the link stays open.
+    EXPECT_FALSE(PanelWidget(progressPanel)->isVisible());
+    int gauge = -1;
+    GetCtrlVal(progressPanel, IMPORT_PROGRESS_GAUGE, &gauge);
+    EXPECT_EQ(gauge, 0);
+    std::string percent;
+    GetCtrlVal(progressPanel, IMPORT_PROGRESS_PERCENT, &percent);
+    EXPECT_EQ(percent, "100 %");
+    EXPECT_EQ(portOpen, 1);
+    EXPECT_EQ(importRunning, 1);
+    EXPECT_EQ(GetWaitCursorState(), 0);
+    EXPECT_EQ(sim->RemainingRecordings(), 0u);
+
+    Click(listPanel, LIST_QUIT);
+    EXPECT_EQ(listPanel, 0);
+
+    // A transferred recording decodes into a window with all its samples.
+    importTable[0].fileName = importTable[4].fileName;
+    std::string line = Lines(ReadFile(importTable[4].fileName))[2];
+    ASSERT_EQ(LoadRecording(line, 0), 0);
+    const WindowRecord &w = windows[currentWindow];
+    EXPECT_EQ(w.count, static_cast<int>(demo[3].values.size()));
+    EXPECT_EQ(w.hasGaps, 1) << "recording 4 has missing samples";
+    for (std::size_t k = 0; k < demo[3].values.size(); ++k)
+        if (rd5150::IsMissingSample(demo[3].values[k])) {
+            EXPECT_EQ(w.value[k], 0.0);
+        }
+}
+
+TEST_F(ImportEndToEnd, CancelAndNoPutRecordingsInTmpFilesAndGoOn) {
+    Start({Small(1, {1, 2, 3}), Small(2, {4, 5, 6}), Small(3, {7, 8, 9})});
+    WriteFile(dir.file("kept.mon"), "mine\n");
+    WriteFile(dir.file("replaced.mon"), "old\n");
+    // Files of earlier recordings under every name the clock can give now.
+    long long now = static_cast<long long>(std::time(nullptr));
+    std::set<std::string> earlier;
+    for (long long t = now - 2; t < now + 20; ++t) {
+        std::ostringstream name;
+        name << std::hex << t << ".tmp";
+        WriteFile(dir.file(name.str()), "earlier\n");
+        earlier.insert(name.str());
+    }
+    CancelSave();
+    Expect("Save", VAL_EXISTING_FILE_SELECTED, dir.file("kept.mon"));
+    Expect("Save", 2); // the overwrite question: No
+    Expect("Save", VAL_EXISTING_FILE_SELECTED, dir.file("replaced.mon"));
+    Expect("Save", 1); // Yes
+    Import();
+
+    EXPECT_TRUE(ErrorTexts().empty()) << ErrorTexts()[0];
+    EXPECT_EQ(PopupLog()[2].text, "File already exists !   Replace existing file ?\n");
+    EXPECT_EQ(ReadFile(dir.file("kept.mon")), "mine\n");
+    for (const auto &name : earlier)
+        EXPECT_EQ(ReadFile(dir.file(name)), "earlier\n") << name << " was overwritten";
+    std::set<std::string> added;
+    for (const auto &name : FilesEndingIn(".tmp"))
+        if (!earlier.count(name)) added.insert(name);
+    ASSERT_EQ(added.size(), 2u) << "two recordings within moments, two files";
+    for (int e : {1, 2}) {
+        std::string name = fs::path(importTable[e].fileName).filename().string();
+        EXPECT_TRUE(added.count(name)) << importTable[e].fileName;
+        EXPECT_EQ(fs::path(importTable[e].fileName).parent_path(), fs::path(dir.path()));
+        ExpectTransferFile(
+            importTable[e].fileName, name,
+            rd5150::FormatRecordingLine(Small(e, {e * 3.0 - 2, e * 3.0 - 1, e * 3.0})));
+    }
+    ExpectTransferFile(dir.file("replaced.mon"), "replaced.mon",
+                       rd5150::FormatRecordingLine(Small(3, {7, 8, 9})));
+    EXPECT_EQ(ListRows().size(), 4u);
+}
+
+TEST_F(ImportEndToEnd, ThirtyCharacterLineIsSkipped) {
+    rd5150::Options o;
+    o.shortLines.push_back({1, 30, 1, false});
+    Start({Small(1, {1, 2}), Small(2, {3, 4}), Small(3, {5, 6})}, o);
+    SaveAs("a.mon");
+    SaveAs("b.mon");
+    Import();
+    EXPECT_TRUE(ErrorTexts().empty());
+    EXPECT_EQ(recordingCount, 2);
+    std::vector<std::string> rows = ListRows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].substr(0, 5), " 0001");
+    EXPECT_EQ(rows[1].substr(0, 5), " 0002");
+    EXPECT_EQ(rows[2], std::string(40, ' '));
+    EXPECT_EQ(sim->Requests(), (std::vector<std::string>{" ", "Md", "Mg", "Mg", "Mg"}));
+}
+
+TEST_F(ImportEndToEnd, StopEndsTheTransferAndKeepsWrittenFiles) {
+    std::vector<rd5150::Recording> recordings;
+    for (int n = 1; n <= 3; ++n)
+        recordings.push_back(Small(n, std::vector<double>(2000, 12.5 * n)));
+    Start(recordings);
+    SaveAs("first.mon");
+    // Presses Stop as soon as the first recording is on disk.
+    bool pressed = false;
+    std::function<void()> watch = [&] {
+        if (fs::exists(dir.file("first.mon")) &&
+            Lines(ReadFile(dir.file("first.mon"))).size() == 3) {
+            Click(progressPanel, STOP_BUTTON);
+            pressed = true;
+        } else {
+            PostDeferredCall(watch, 1);
+        }
+    };
+    PostDeferredCall(watch, 1);
+    Expect("Error n° -127");
+    Import();
+    EXPECT_TRUE(pressed);
+    ASSERT_EQ(ErrorTexts().size(), 1u);
+    EXPECT_EQ(ErrorTexts()[0], "Error n° -127: Stop asked by operator");
+    ExpectTransferFile(dir.file("first.mon"), "first.mon",
+                       rd5150::FormatRecordingLine(recordings[0]));
+    EXPECT_EQ(listPanel, 0) << "no list after a stop";
+    EXPECT_EQ(importRunning, 1);
+    EXPECT_TRUE(MenusUndimmed());
+    EXPECT_EQ(GetWaitCursorState(), 0);
+    EXPECT_FALSE(PanelWidget(progressPanel)->isVisible());
+}
+
+TEST_F(ImportEndToEnd, SilentInstrumentIsAskedAgainThenReported) {
+    rd5150::Options o;
+    o.silentAfter = 2; // presence and "Md" answered, then nothing
+    Start({Small(1, {1, 2}), Small(2, {3, 4})}, o);
+    Expect("Error n° -129");
+    Expect("Error n° -128");
+    auto begin = std::chrono::steady_clock::now();
+    Import();
+    auto took = std::chrono::steady_clock::now() - begin;
+    EXPECT_EQ(ErrorTexts(),
+              (std::vector<std::string>{"Error n° -129: No response from the instrument",
+                                        "Error n° -128: Error during data transmission"}));
+    EXPECT_EQ(sim->Requests(), (std::vector<std::string>{" ", "Md", "Mg", "Md"}));
+    EXPECT_LT(took, 20s) << "five 2 s reads, one 2 s read, no more";
+    EXPECT_EQ(importRunning, 1);
+    EXPECT_TRUE(MenusUndimmed());
+    EXPECT_TRUE(FilesEndingIn(".mon").empty());
+}
+
+TEST_F(ImportEndToEnd, NoReplyTwiceIsError31) {
+    rd5150::Options o;
+    // Five lines too short to count, in answer to each "Mg": no reply twice.
+    o.shortLines.push_back({0, 25, 5, false});
+    o.shortLines.push_back({1, 25, 5, false});
+    Start({Small(1, {1, 2})}, o);
+    Expect("Error n° -131");
+    Import();
+    EXPECT_EQ(ErrorTexts(),
+              (std::vector<std::string>{"Error n° -131: Error during data transmission\n"
+                                        "Restart the import operation"}));
+    EXPECT_EQ(sim->Requests(), (std::vector<std::string>{" ", "Md", "Mg", "Md", "Mg"}));
+    EXPECT_EQ(listPanel, 0);
+}
+
+TEST_F(ImportEndToEnd, CutOffLineNeitherHangsNorHarmsEarlierFiles) {
+    rd5150::Options o;
+    o.cutAtMg = 1;
+    o.cutAfterChars = 100;
+    std::vector<rd5150::Recording> recordings;
+    for (int n = 1; n <= 3; ++n)
+        recordings.push_back(Small(n, std::vector<double>(40, n)));
+    Start(recordings, o);
+    SaveAs("one.mon");
+    SaveAs("two.mon");
+    SaveAs("three.mon");
+    auto begin = std::chrono::steady_clock::now();
+    Import();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 10s);
+    EXPECT_TRUE(ErrorTexts().empty());
+    ExpectTransferFile(dir.file("one.mon"), "one.mon", rd5150::FormatRecordingLine(recordings[0]));
+    // The cut line is kept as it came; the next recording is whole.
+    ExpectTransferFile(dir.file("two.mon"), "two.mon",
+                       rd5150::FormatRecordingLine(recordings[1]).substr(0, 100));
+    ExpectTransferFile(dir.file("three.mon"), "three.mon",
+                       rd5150::FormatRecordingLine(recordings[2]));
+    EXPECT_EQ(ListRows().size(), 4u);
+}
+
+TEST_F(ImportEndToEnd, BeyondNinetyNineTheRestStaysOnTheInstrument) {
+    std::vector<rd5150::Recording> recordings;
+    for (int n = 1; n <= 101; ++n)
+        recordings.push_back(Small(n, {1.0 * n, 2.0 * n}));
+    Start(recordings);
+    for (int n = 1; n <= 99; ++n)
+        CancelSave();
+    Expect("Import");
+    Import();
+    EXPECT_TRUE(ErrorTexts().empty());
+    EXPECT_EQ(FilesEndingIn(".tmp").size(), 99u);
+    std::vector<std::string> rows = ListRows();
+    ASSERT_EQ(rows.size(), 100u);
+    EXPECT_EQ(rows[98].substr(0, 5), " 0099");
+    EXPECT_EQ(PopupLog().back().text, "The instrument holds 101 recordings.\n"
+                                      "The first 99 were imported; the other 2 stay in the "
+                                      "instrument.");
+    EXPECT_EQ(sim->RemainingRecordings(), 2u);
+}
+
+} // namespace
