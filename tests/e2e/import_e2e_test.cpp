@@ -11,7 +11,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QPixmap>
+#include <QWidget>
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -379,6 +382,43 @@ TEST_F(ImportEndToEnd, BeyondNinetyNineTheRestStaysOnTheInstrument) {
                                       "The first 99 were imported; the other 2 stay in the "
                                       "instrument.");
     EXPECT_EQ(sim->RemainingRecordings(), 2u);
+}
+
+// Pictures of what the user sees, for a person to look at: run with
+// VELORINDER_PICTURES=<dir> (under Xvfb or offscreen).
+TEST_F(ImportEndToEnd, Pictures) {
+    const char *out = std::getenv("VELORINDER_PICTURES");
+    if (!out) GTEST_SKIP() << "VELORINDER_PICTURES not set";
+    auto demo = rd5150::DemoRecordings();
+    Start(demo);
+    for (const auto &r : demo)
+        SaveAs("recording_" + std::to_string(r.number) + ".mon");
+    bool grabbed = false;
+    std::function<void()> watch = [&] {
+        int gauge = 0;
+        GetCtrlVal(progressPanel, IMPORT_PROGRESS_GAUGE, &gauge);
+        if (gauge >= 50) {
+            PanelWidget(progressPanel)->grab().save(QString(out) + "/progress.png");
+            grabbed = true;
+        } else {
+            PostDeferredCall(watch, 0);
+        }
+    };
+    PostDeferredCall(watch, 0);
+    Import();
+    EXPECT_TRUE(grabbed);
+    ASSERT_GT(listPanel, 0);
+    QApplication::processEvents();
+    PanelWidget(listPanel)->grab().save(QString(out) + "/list.png");
+    Click(listPanel, LIST_QUIT);
+    for (int e : {1, 4}) {
+        importTable[0].fileName = importTable[e].fileName;
+        std::string line = Lines(ReadFile(importTable[e].fileName))[2];
+        ASSERT_EQ(LoadRecording(line, 0), 0);
+    }
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+    PanelWidget(mainPanel)->grab().save(QString(out) + "/windows.png");
 }
 
 } // namespace
