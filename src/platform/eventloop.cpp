@@ -30,31 +30,27 @@ std::vector<int> popups;
 
 } // namespace
 
-int InitCVIRTE(int argc, char *argv[])
-{
-    if (QApplication::instance())
-        return 1;
+int InitCVIRTE(int argc, char *argv[]) {
+    if (QApplication::instance()) return 1;
     static int count = argc;
+    // The menu bar belongs in the main window, whatever the desktop offers.
+    QApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     ownApp = new QApplication(count, argv);
     QApplication::setStyle("Fusion");
     return 1;
 }
 
-void CloseCVIRTE()
-{
+void CloseCVIRTE() {
     delete ownApp;
     ownApp = nullptr;
 }
 
-int InstallPopup(int panel)
-{
+int InstallPopup(int panel) {
     Panel *p = FindPanel(panel);
-    if (!p)
-        return UIEBadPanelHandle;
+    if (!p) return UIEBadPanelHandle;
     p->isPopup = true;
     QWidget *w = p->widget;
-    if (!w->isWindow())
-        w->setWindowFlags(Qt::Dialog);
+    if (!w->isWindow()) w->setWindowFlags(Qt::Dialog);
     w->setWindowModality(Qt::ApplicationModal);
     w->show();
     w->raise();
@@ -63,8 +59,7 @@ int InstallPopup(int panel)
     return 0;
 }
 
-int RemovePopup(int all)
-{
+int RemovePopup(int all) {
     while (!popups.empty()) {
         int panel = popups.back();
         popups.pop_back();
@@ -73,14 +68,12 @@ int RemovePopup(int all)
             p->widget->setWindowModality(Qt::NonModal);
             p->isPopup = false;
         }
-        if (all == 0)
-            break;
+        if (all == 0) break;
     }
     return 0;
 }
 
-int RunUserInterface()
-{
+int RunUserInterface() {
     if (quitRequested) {
         quitRequested = false;
         return quitCode;
@@ -92,8 +85,7 @@ int RunUserInterface()
     return r;
 }
 
-int QuitUserInterface(int returnCode)
-{
+int QuitUserInterface(int returnCode) {
     quitCode = returnCode;
     if (loopRunning)
         QApplication::exit(returnCode);
@@ -102,38 +94,31 @@ int QuitUserInterface(int returnCode)
     return 0;
 }
 
-int GetUserEvent(int wait, int *panel, int *control)
-{
+int GetUserEvent(int wait, int *panel, int *control) {
     auto &q = UserEvents();
     QApplication::processEvents();
     while (wait && q.empty()) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    if (q.empty())
-        return EVENT_NONE;
+    if (q.empty()) return EVENT_NONE;
     auto [p, c] = q.front();
     q.pop_front();
-    if (panel)
-        *panel = p;
-    if (control)
-        *control = c;
+    if (panel) *panel = p;
+    if (control) *control = c;
     return EVENT_COMMIT;
 }
 
-int ProcessDrawEvents()
-{
+int ProcessDrawEvents() {
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     return 0;
 }
 
-int ProcessSystemEvents()
-{
+int ProcessSystemEvents() {
     QApplication::processEvents();
     return 0;
 }
 
-int SetWaitCursor(int on)
-{
+int SetWaitCursor(int on) {
     if (on && !waitCursor)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else if (!on && waitCursor)
@@ -142,10 +127,11 @@ int SetWaitCursor(int on)
     return 0;
 }
 
-int GetWaitCursorState() { return waitCursor ? 1 : 0; }
+int GetWaitCursorState() {
+    return waitCursor ? 1 : 0;
+}
 
-void Delay(double seconds)
-{
+void Delay(double seconds) {
     // Keeps painting (the splash panel) without running the user's commands.
     QElapsedTimer t;
     t.start();
@@ -156,10 +142,11 @@ void Delay(double seconds)
     }
 }
 
-int ResetTimer(int, int) { return 0; }
+int ResetTimer(int, int) {
+    return 0;
+}
 
-int MakeApplicationActive()
-{
+int MakeApplicationActive() {
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w->isVisible() && w->inherits("QMainWindow")) {
             w->raise();
@@ -168,25 +155,20 @@ int MakeApplicationActive()
     return 0;
 }
 
-void PostDeferredCall(std::function<void()> fn, int delayMs)
-{
+void PostDeferredCall(std::function<void()> fn, int delayMs) {
     QTimer::singleShot(delayMs, QApplication::instance(), std::move(fn));
 }
 
-std::vector<std::string> ResourceCallbackNames(const std::string &resourceFile)
-{
+std::vector<std::string> ResourceCallbackNames(const std::string &resourceFile) {
     std::set<std::string> names;
     const QString root = "/velorpnl-scan";
-    if (!QResource::registerResource(QString::fromStdString(resourceFile), root))
-        return {};
+    if (!QResource::registerResource(QString::fromStdString(resourceFile), root)) return {};
     QDirIterator it(":" + root, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         QString path = it.next();
-        if (!path.endsWith(".ui"))
-            continue;
+        if (!path.endsWith(".ui")) continue;
         QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
+        if (!f.open(QIODevice::ReadOnly)) continue;
         QXmlStreamReader xml(&f);
         bool inCallback = false;
         while (!xml.atEnd()) {
@@ -196,8 +178,7 @@ std::vector<std::string> ResourceCallbackNames(const std::string &resourceFile)
             else if (xml.isStartElement() && inCallback &&
                      (xml.name() == u"string" || xml.name() == u"cstring")) {
                 std::string n = xml.readElementText().trimmed().toStdString();
-                if (!n.empty())
-                    names.insert(n);
+                if (!n.empty()) names.insert(n);
                 inCallback = false;
             } else if (xml.isEndElement() && xml.name() == u"property")
                 inCallback = false;

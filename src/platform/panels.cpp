@@ -227,7 +227,11 @@ QSize WantedArea(QWidget *w, QMdiArea *area) {
 }
 
 void LayOut(QWidget *w) {
-    if (w->layout()) w->layout()->setGeometry(w->rect());
+    // activate() rather than setGeometry(): it leaves room for the menu bar.
+    if (w->layout()) {
+        w->layout()->invalidate();
+        w->layout()->activate();
+    }
     for (QWidget *child : w->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
         if (!child->isWindow()) LayOut(child);
 }

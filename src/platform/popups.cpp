@@ -23,21 +23,17 @@ std::deque<PopupAnswer> answers;
 std::vector<PopupRecord> popupLog;
 std::function<void(const PopupRecord &)> unexpectedHandler;
 
-QWidget *DialogParent()
-{
+QWidget *DialogParent() {
     QWidget *w = QApplication::activeWindow();
     return w;
 }
 
 // Records the popup; in scripted mode fills *answer and gives true.
-bool Scripted(const PopupRecord &rec, PopupAnswer *answer)
-{
+bool Scripted(const PopupRecord &rec, PopupAnswer *answer) {
     popupLog.push_back(rec);
-    if (!scripted)
-        return false;
+    if (!scripted) return false;
     if (answers.empty() || rec.title.find(answers.front().titleContains) == std::string::npos) {
-        if (unexpectedHandler)
-            unexpectedHandler(rec);
+        if (unexpectedHandler) unexpectedHandler(rec);
         answer->button = 0;
         answer->response.clear();
         return true;
@@ -54,58 +50,57 @@ class GenericDialog : public QDialog {
     std::vector<QPushButton *> buttons;
 
   protected:
-    void keyPressEvent(QKeyEvent *e) override
-    {
+    void keyPressEvent(QKeyEvent *e) override {
         if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && enterButton > 0 &&
             enterButton <= int(buttons.size())) {
             done(enterButton);
             return;
         }
         if (e->key() == Qt::Key_Escape) {
-            if (escapeButton > 0 && escapeButton <= int(buttons.size()))
-                done(escapeButton);
+            if (escapeButton > 0 && escapeButton <= int(buttons.size())) done(escapeButton);
             return;
         }
         QDialog::keyPressEvent(e);
     }
-    void reject() override
-    {
+    void reject() override {
         // The window's close box answers like Escape.
-        if (escapeButton > 0)
-            done(escapeButton);
+        if (escapeButton > 0) done(escapeButton);
     }
 };
 
 } // namespace
 
-void SetPopupScriptMode(bool on)
-{
+void SetPopupScriptMode(bool on) {
     scripted = on;
     answers.clear();
 }
-bool PopupScriptMode() { return scripted; }
-void ScriptPopup(const PopupAnswer &answer) { answers.push_back(answer); }
-int ScriptedPopupsLeft() { return static_cast<int>(answers.size()); }
-const std::vector<PopupRecord> &PopupLog() { return popupLog; }
-void ClearPopupLog() { popupLog.clear(); }
-void SetUnexpectedPopupHandler(std::function<void(const PopupRecord &)> handler)
-{
+bool PopupScriptMode() {
+    return scripted;
+}
+void ScriptPopup(const PopupAnswer &answer) {
+    answers.push_back(answer);
+}
+int ScriptedPopupsLeft() {
+    return static_cast<int>(answers.size());
+}
+const std::vector<PopupRecord> &PopupLog() {
+    return popupLog;
+}
+void ClearPopupLog() {
+    popupLog.clear();
+}
+void SetUnexpectedPopupHandler(std::function<void(const PopupRecord &)> handler) {
     unexpectedHandler = std::move(handler);
 }
 
-int MessagePopup(const std::string &title, const std::string &message)
-{
+int MessagePopup(const std::string &title, const std::string &message) {
     PopupAnswer a;
-    if (Scripted({"message", title, message, {"OK"}}, &a))
-        return 0;
+    if (Scripted({"message", title, message, {"OK"}}, &a)) return 0;
     GenericDialog d;
     d.setParent(DialogParent(), Qt::Dialog);
     d.setWindowTitle(QString::fromStdString(title));
     auto *layout = new QVBoxLayout(&d);
     auto *row = new QHBoxLayout;
-    auto *icon = new QLabel;
-    icon->setPixmap(d.style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
-    row->addWidget(icon, 0, Qt::AlignTop);
     auto *text = new QLabel(QString::fromStdString(message));
     text->setTextFormat(Qt::PlainText);
     text->setWordWrap(false);
@@ -129,16 +124,13 @@ int GenericMessagePopup(const std::string &title, const std::string &message,
                         const std::string &button1, const std::string &button2,
                         const std::string &button3, std::string *response, int maxResponseLength,
                         int /*buttonAlignment*/, int activeControl, int enterButton,
-                        int escapeButton)
-{
+                        int escapeButton) {
     std::vector<std::string> labels;
     for (const std::string *b : {&button1, &button2, &button3})
-        if (!b->empty())
-            labels.push_back(*b);
+        if (!b->empty()) labels.push_back(*b);
     PopupAnswer a;
     if (Scripted({"generic", title, message, labels}, &a)) {
-        if (response && maxResponseLength > 0)
-            *response = a.response.substr(0, maxResponseLength);
+        if (response && maxResponseLength > 0) *response = a.response.substr(0, maxResponseLength);
         return a.button;
     }
     GenericDialog d;
@@ -173,64 +165,53 @@ int GenericMessagePopup(const std::string &title, const std::string &message,
     else if (activeControl >= 1 && activeControl <= int(d.buttons.size()))
         d.buttons[activeControl - 1]->setFocus();
     int r = d.exec();
-    if (edit && response)
-        *response = edit->text().toStdString();
+    if (edit && response) *response = edit->text().toStdString();
     return r;
 }
 
 int FileSelectPopup(const std::string &defaultDirectory, const std::string &defaultFileSpec,
                     const std::string &fileTypeList, const std::string &title, int buttonLabel,
                     int /*restrictDirectory*/, int restrictExtension, int allowCancel,
-                    int allowMakeDirectory, std::string *pathName)
-{
+                    int allowMakeDirectory, std::string *pathName) {
     PopupAnswer a;
     if (Scripted({"file", title, defaultFileSpec, {}}, &a)) {
-        if (a.button > 0)
-            *pathName = a.response;
+        if (a.button > 0) *pathName = a.response;
         return a.button;
     }
     QString dir = QString::fromStdString(defaultDirectory);
     QString initial = QString::fromStdString(defaultFileSpec);
-    if (dir.isEmpty())
-        dir = QFileInfo(initial).path();
+    if (dir.isEmpty()) dir = QFileInfo(initial).path();
     QFileDialog d(DialogParent(), QString::fromStdString(title), dir);
     d.setOption(QFileDialog::DontUseNativeDialog);
     d.setOption(QFileDialog::DontConfirmOverwrite);
     bool saving = buttonLabel == VAL_SAVE_BUTTON || allowMakeDirectory;
     d.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     d.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (!allowMakeDirectory)
-        d.setOption(QFileDialog::ReadOnly);
+    if (!allowMakeDirectory) d.setOption(QFileDialog::ReadOnly);
     QString types = QString::fromStdString(fileTypeList);
     QStringList patterns = types.split(';', Qt::SkipEmptyParts);
-    if (!patterns.isEmpty())
-        d.setNameFilter(types + " (" + patterns.join(' ') + ")");
+    if (!patterns.isEmpty()) d.setNameFilter(types + " (" + patterns.join(' ') + ")");
     if (restrictExtension && patterns.size() == 1 && patterns[0].startsWith("*."))
         d.setDefaultSuffix(patterns[0].mid(2));
-    if (!initial.isEmpty())
-        d.selectFile(initial);
+    if (!initial.isEmpty()) d.selectFile(initial);
     (void)allowCancel;
-    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
-        return VAL_NO_FILE_SELECTED;
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return VAL_NO_FILE_SELECTED;
     QString chosen = d.selectedFiles().first();
     *pathName = chosen.toStdString();
     return QFileInfo::exists(chosen) ? VAL_EXISTING_FILE_SELECTED : VAL_NEW_FILE_SELECTED;
 }
 
 int DirSelectPopup(const std::string &defaultDirectory, const std::string &title,
-                   int /*allowCancel*/, int /*allowMakeDirectory*/, std::string *pathName)
-{
+                   int /*allowCancel*/, int /*allowMakeDirectory*/, std::string *pathName) {
     PopupAnswer a;
     if (Scripted({"dir", title, defaultDirectory, {}}, &a)) {
-        if (a.button > 0)
-            *pathName = a.response;
+        if (a.button > 0) *pathName = a.response;
         return a.button > 0 ? 1 : 0;
     }
     QString dir = QFileDialog::getExistingDirectory(DialogParent(), QString::fromStdString(title),
                                                     QString::fromStdString(defaultDirectory),
                                                     QFileDialog::DontUseNativeDialog);
-    if (dir.isEmpty())
-        return 0;
+    if (dir.isEmpty()) return 0;
     *pathName = dir.toStdString();
     return 1;
 }

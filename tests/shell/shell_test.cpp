@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QMainWindow>
+#include <QMenuBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <cstring>
@@ -107,6 +108,15 @@ TEST_F(ShellTest, FirstStartWritesDefaultsAndPlacesTheMainWindow) {
     EXPECT_EQ(language, 1);
     // The communication dialog opens once at start.
     EXPECT_GT(communicationPanel, 0);
+
+    // Menu bar, then toolbar, then the graph area, none hiding another.
+    auto *window = qobject_cast<QMainWindow *>(PanelWidget(mainPanel));
+    ASSERT_NE(window, nullptr);
+    auto *bar = window->findChild<QToolBar *>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FALSE(window->menuBar()->isNativeMenuBar());
+    EXPECT_GE(bar->geometry().top(), window->menuBar()->geometry().bottom());
+    EXPECT_GE(window->centralWidget()->geometry().top(), bar->geometry().bottom());
 }
 
 TEST_F(ShellTest, MissingResourceFileIsFatalBeforeAnything) {
