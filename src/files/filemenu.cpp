@@ -180,6 +180,7 @@ int IndexTableau(int panel, int control, int event, void *, int, int) {
     SetWaitCursor(0);
     RemovePopup(0);
     DiscardPanel(panel);
+    if (panel == listPanel) listPanel = 0;
     if (row == -1) return 0;
     // Row i shows entry i + 1; the blank last row and rows of an earlier
     // import name no entry of this one.

@@ -1,0 +1,171 @@
+// The whole road of a recording: instrument simulator on a pseudo-terminal,
+// import, a row of the list opens its transfer file, the window is saved as
+// a recording file and opened again.
+#include "display/display.h"
+#include "files/files.h"
+#include "link/link.h"
+#include "platform/platform.h"
+#include "rd5150-sim/simulator.h"
+#include "shell/shell.h"
+#include "support/app_fixture.h"
+#include "windows/windows.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QListWidget>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+
+namespace fs = std::filesystem;
+using namespace testsupport;
+
+namespace {
+
+const char *const SETTINGS = "1\n1 38400\n16711680\n12632256\n128\n65280\n16776960\n0\n0\n"
+                             "\n1\n25\n5\n600\n900\n0\n***\n";
+
+// A run-up of a shaft, one sample every 2 s, with a missing sample.
+rd5150::Recording RunUp() {
+    rd5150::Recording r;
+    r.number = 7;
+    r.mode = 1;
+    r.unitIndex = 6;
+    r.coefficient = 2.5;
+    r.interval = 2;
+    for (int k = 0; k < 40; ++k)
+        r.values.push_back(k == 13 ? rd5150::kMissingSample : 30.0 * k + 0.125 * (k % 7));
+    return r;
+}
+
+// Four value fields, the last without exponent marker: the entry keeps 4 samples.
+rd5150::Recording Short() {
+    return rd5150::Recording::Raw("0008;0;1;001.00;00001;1.50E+2;2.50E+1;3.00E+0;12345678;");
+}
+
+class RecordingFilesEndToEnd : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        CopyFromProgramDir("toolbar", dir.path());
+        WriteFile(dir.file("Velorcfg.ini"), SETTINGS);
+        static bool registered = false;
+        if (!registered) {
+            RegisterCallbacks();
+            RegisterDisplayCallbacks();
+            RegisterWindowCallbacks();
+            RegisterFileCallbacks();
+            registered = true;
+        }
+        windowCount = 0;
+        currentWindow = -1;
+        importRunning = 1;
+        recordingCount = 0;
+        rd5150::Options options;
+        options.paced = false;
+        sim = std::make_unique<rd5150::Simulator>(std::vector<rd5150::Recording>{RunUp(), Short()},
+                                                  options);
+        ASSERT_TRUE(sim->Start(dir.file("COM1"))) << sim->LastError();
+        ASSERT_TRUE(StartUp());
+        started = true;
+        ASSERT_GT(communicationPanel, 0);
+        Click(communicationPanel, COMM_QUIT);
+        ClearPopupLog();
+    }
+    void TearDown() override {
+        if (started) {
+            while (windowCount > 0) {
+                currentWindow = windowCount - 1;
+                Fermer_fenetre();
+            }
+            RemovePopup(1);
+            if (listPanel > 0) DiscardPanel(listPanel);
+            listPanel = 0;
+            ShutDown();
+        }
+        if (sim) sim->Stop();
+        AppTest::TearDown();
+    }
+    static void Click(int panel, int control) {
+        auto *button = qobject_cast<QAbstractButton *>(CtrlWidget(panel, control));
+        ASSERT_NE(button, nullptr);
+        button->click();
+    }
+    // Imports both recordings into named transfer files; the list shows.
+    void Import() {
+        Expect("Save", VAL_NEW_FILE_SELECTED, dir.file("shaft run.mon"));
+        Expect("Save", VAL_NEW_FILE_SELECTED, dir.file("short.mon"));
+        Gestion_import(menuBar, MENU_IMPORT, nullptr, mainPanel);
+        ASSERT_GT(listPanel, 0);
+        for (const auto &p : PopupLog())
+            ASSERT_EQ(p.kind, "file") << p.title << ": " << p.text;
+    }
+    // The user picks a row of the list, as a click on it does.
+    static void ChooseRow(int row) {
+        auto *list = qobject_cast<QListWidget *>(CtrlWidget(listPanel, LIST_RECORDINGS));
+        ASSERT_NE(list, nullptr);
+        list->setCurrentRow(row);
+        QApplication::processEvents();
+    }
+
+    std::unique_ptr<rd5150::Simulator> sim;
+    bool started = false;
+};
+
+TEST_F(RecordingFilesEndToEnd, ImportedRecordingSavedAndOpenedAgainKeepsItsSamples) {
+    Import();
+    ChooseRow(0);
+    EXPECT_EQ(listPanel, 0) << "choosing a row closes the list";
+    ASSERT_EQ(windowCount, 1);
+    const WindowRecord &imported = windows[0];
+    EXPECT_STREQ(imported.title, "shaft_run.mon");
+    ASSERT_EQ(imported.count, 40);
+    EXPECT_EQ(imported.hasGaps, 1);
+    EXPECT_EQ(imported.gapIndex[0], 13);
+    EXPECT_EQ(imported.value[13], 0.0);
+    EXPECT_EQ(imported.time[39], 78.0);
+    EXPECT_EQ(imported.measureType, 6);
+    EXPECT_EQ(RecentEntryPath(recentFiles[0]), dir.file("shaft run.mon"));
+
+    std::string saved = dir.file("shaft run.vlr");
+    Expect("Save", VAL_NEW_FILE_SELECTED, saved);
+    Gestion_fichier(menuBar, MENU_SAVE, nullptr, mainPanel);
+    ASSERT_TRUE(fs::exists(saved));
+    EXPECT_EQ(RecentEntryPath(recentFiles[0]), saved);
+
+    Expect("Open", VAL_EXISTING_FILE_SELECTED, saved);
+    Gestion_fichier(menuBar, MENU_OPEN, nullptr, mainPanel);
+    ASSERT_EQ(windowCount, 2);
+    const WindowRecord &reopened = windows[1];
+    EXPECT_STREQ(reopened.title, "shaft_run.vlr");
+    ASSERT_EQ(reopened.count, imported.count);
+    // The file holds six decimals: the decoder's 5.1 x 100 = 510.00000000000006
+    // comes back as 510.
+    for (int k = 0; k < imported.count; ++k) {
+        EXPECT_NEAR(reopened.time[k], imported.time[k], 5e-7) << k;
+        EXPECT_NEAR(reopened.value[k], imported.value[k], 5e-7) << k;
+    }
+    EXPECT_EQ(reopened.interval, imported.interval);
+    EXPECT_EQ(reopened.measureType, imported.measureType);
+    EXPECT_EQ(reopened.coefficient, imported.coefficient);
+    EXPECT_EQ(reopened.mode, imported.mode);
+    EXPECT_EQ(reopened.curveColour, imported.curveColour);
+    EXPECT_EQ(reopened.hasGaps, 0) << "the missing sample was saved as 0.0";
+    int errors = 0;
+    for (const auto &p : PopupLog())
+        if (p.title.rfind("Error", 0) == 0) ++errors;
+    EXPECT_EQ(errors, 0);
+}
+
+TEST_F(RecordingFilesEndToEnd, RowOfAnEntryWithFewerThanFiveSamplesOpensNothing) {
+    Import();
+    ASSERT_EQ(recordingCount, 2);
+    ASSERT_LT(importTable[2].count, 5);
+    ChooseRow(1);
+    EXPECT_EQ(listPanel, 0);
+    EXPECT_EQ(windowCount, 0);
+    EXPECT_EQ(PopupLog().size(), 2u) << "the two file dialogs of the import, nothing after";
+    EXPECT_EQ(recentFiles[0][0], '\0');
+}
+
+} // namespace
