@@ -79,8 +79,9 @@ int PrintPanel(int panel, const std::string &fileName, int scaling, int visibili
     if (!p || !p->widget) return UIEBadPanelHandle;
     QWidget *source = p->widget;
     if (frame && p->subWindow) source = p->subWindow;
-    // Pending moves and resizes must be laid out before the picture is taken.
-    QApplication::processEvents();
+    // Pending moves and resizes must be laid out before the picture is
+    // taken; the user's own input waits until the page is done.
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     QRect area = source->rect();
     if (!visibility) area = source->visibleRegion().boundingRect();
     if (area.isEmpty()) return UIEOperationFailed;
