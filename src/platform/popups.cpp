@@ -99,6 +99,8 @@ int MessagePopup(const std::string &title, const std::string &message) {
     GenericDialog d;
     d.setParent(DialogParent(), Qt::Dialog);
     d.setWindowTitle(QString::fromStdString(title));
+    // Room for the whole title beside the window manager's buttons.
+    d.setMinimumWidth(d.fontMetrics().horizontalAdvance(d.windowTitle()) + 140);
     auto *layout = new QVBoxLayout(&d);
     auto *row = new QHBoxLayout;
     auto *text = new QLabel(QString::fromStdString(message));
@@ -136,6 +138,8 @@ int GenericMessagePopup(const std::string &title, const std::string &message,
     GenericDialog d;
     d.setParent(DialogParent(), Qt::Dialog);
     d.setWindowTitle(QString::fromStdString(title));
+    // Room for the whole title beside the window manager's buttons.
+    d.setMinimumWidth(d.fontMetrics().horizontalAdvance(d.windowTitle()) + 140);
     d.enterButton = enterButton;
     d.escapeButton = escapeButton;
     auto *layout = new QVBoxLayout(&d);

@@ -300,6 +300,9 @@ int ComRdTerm(int port, char *buffer, int count, int terminationByte) {
                 break;
             }
             got += static_cast<int>(n);
+            // A long recording takes many seconds on the wire: the time-out
+            // counts silence, not the length of the line.
+            if (n > 0) deadline = DeadlineOf(*p);
             continue;
         }
         if (!WaitForInput(serial, deadline, &failure)) {

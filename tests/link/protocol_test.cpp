@@ -236,6 +236,20 @@ TEST_F(CommandTest, LongestLineStaysTerminatedInTheBuffer) {
     EXPECT_EQ(std::string(replyBuffer, 40), longLine.substr(0, 40));
 }
 
+TEST_F(CommandTest, LongLineAtTheWireSpeedIsNotCutByTheTimeOut) {
+    // About 2.6 s on the wire at 38400 baud, more than the 2 s time-out.
+    std::string longLine = "0001;0;1;001.00;00001;";
+    while (longLine.size() < 10000)
+        longLine += "1.00E+0;";
+    rd5150::Options paced;
+    paced.paced = true;
+    paced.baud = 38400;
+    sim.SetOptions(paced);
+    sim.SetRecordings({rd5150::Recording::Raw(longLine)});
+    EXPECT_EQ(ReadNextRecording(), 1);
+    EXPECT_EQ(std::string(replyBuffer), longLine);
+}
+
 TEST_F(CommandTest, StopEndsTheReadWithoutWaiting) {
     // Already stopped: no read at all, and no endless loop.
     importRunning = 0;
@@ -251,9 +265,10 @@ TEST_F(CommandTest, StopEndsTheReadWithoutWaiting) {
     EXPECT_EQ(ReadNextRecording(), 0);
     EXPECT_EQ(importRunning, 0);
 
-    // A Stop left over from an earlier transfer does not stop the next one.
-    importRunning = 1;
+    // A Stop left over from an earlier transfer does not stop the next one
+    // (that transfer ended and set the flag back; only its commit is queued).
     Click(progress, STOP_BUTTON);
+    importRunning = 1;
     ASSERT_EQ(OpenTransferLink(), 0);
     EXPECT_EQ(ReadNextRecording(), 1);
     EXPECT_EQ(importRunning, 1);
