@@ -5,11 +5,17 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QIcon>
 #include <QMdiSubWindow>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
 #include <QResource>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <QXmlStreamReader>
+#include <clocale>
 #include <deque>
 #include <set>
 
@@ -28,6 +34,25 @@ bool loopRunning = false;
 bool waitCursor = false;
 std::vector<int> popups;
 
+// A curve on a dark face: the icon of every window of the program.
+QIcon ProgramIcon() {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(0x1f, 0x3a, 0x68));
+    painter.setPen(Qt::NoPen);
+    painter.drawRoundedRect(QRectF(1, 1, 30, 30), 5, 5);
+    painter.setPen(QPen(QColor(0xff, 0x60, 0x40), 2.5));
+    QPainterPath curve(QPointF(5, 25));
+    curve.cubicTo(QPointF(11, 25), QPointF(11, 8), QPointF(17, 8));
+    curve.lineTo(QPointF(22, 8));
+    curve.cubicTo(QPointF(25, 8), QPointF(25, 25), QPointF(28, 25));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(curve);
+    return QIcon(pixmap);
+}
+
 } // namespace
 
 int InitCVIRTE(int argc, char *argv[]) {
@@ -36,6 +61,9 @@ int InitCVIRTE(int argc, char *argv[]) {
     // The menu bar belongs in the main window, whatever the desktop offers.
     QApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     ownApp = new QApplication(count, argv);
+    // Qt adopts the user's locale; numbers in files and texts keep the point.
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setWindowIcon(ProgramIcon());
     QApplication::setStyle("Fusion");
     return 1;
 }
@@ -52,6 +80,19 @@ int InstallPopup(int panel) {
     QWidget *w = p->widget;
     if (!w->isWindow()) w->setWindowFlags(Qt::Dialog);
     w->setWindowModality(Qt::ApplicationModal);
+    if (!w->property("rtPlaced").toBool()) {
+        // A dialog the program has not placed opens over the main window.
+        w->adjustSize();
+        QRect area = QGuiApplication::primaryScreen()
+                         ? QGuiApplication::primaryScreen()->availableGeometry()
+                         : QRect();
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->isVisible() && top->inherits("QMainWindow")) {
+                area = top->frameGeometry();
+                break;
+            }
+        if (area.isValid()) w->move(area.center() - QPoint(w->width() / 2, w->height() / 2));
+    }
     w->show();
     w->raise();
     w->activateWindow();

@@ -200,6 +200,12 @@ int LoadInto(int parentPanel, const std::string &file, int panelId, int handle) 
     }
     panels[handle] = p;
     w->installEventFilter(new PanelWatcher(handle, w));
+    if (auto *area = w->findChild<QMdiArea *>("graphArea")) {
+        // The program arranges its windows itself; scroll bars would only
+        // eat into the area it computes with.
+        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    }
     for (auto &[ctrl, c] : panels[handle].controls) {
         ConnectControl(handle, ctrl, c);
         if (qobject_cast<QCustomPlot *>(c.data())) InitGraphCtrl(handle, ctrl, c);
@@ -455,6 +461,7 @@ int SetPanelAttribute(int panel, int attribute, int value) {
             if (p->subWindow) p->subWindow->move(pos);
         } else {
             QPoint pos = w->pos();
+            w->setProperty("rtPlaced", true);
             if (attribute == ATTR_TOP)
                 pos.setY(value);
             else

@@ -14,4 +14,5 @@ void RegisterCallbacks() {
     RegisterLinkCallbacks();
     RegisterDisplayCallbacks();
     RegisterWindowCallbacks();
+    RegisterFileCallbacks();
 }
