@@ -13,8 +13,7 @@ namespace {
 std::string projectDirOverride;
 }
 
-int GetProjectDir(std::string *dir)
-{
+int GetProjectDir(std::string *dir) {
     if (!projectDirOverride.empty())
         *dir = projectDirOverride;
     else
@@ -22,85 +21,77 @@ int GetProjectDir(std::string *dir)
     return 0;
 }
 
-void SetProjectDirForTesting(const std::string &dir) { projectDirOverride = dir; }
+void SetProjectDirForTesting(const std::string &dir) {
+    projectDirOverride = dir;
+}
 
-int GetFileInfo(const std::string &path, long *size)
-{
+int GetFileInfo(const std::string &path, long *size) {
     std::error_code ec;
     if (path.empty() || !fs::is_regular_file(path, ec)) {
-        if (size)
-            *size = 0;
+        if (size) *size = 0;
         return 0;
     }
-    if (size)
-        *size = static_cast<long>(fs::file_size(path, ec));
+    if (size) *size = static_cast<long>(fs::file_size(path, ec));
     return 1;
 }
 
-int SetDir(const std::string &dir)
-{
+int SetDir(const std::string &dir) {
     std::error_code ec;
     fs::current_path(dir, ec);
     return ec ? -1 : 0;
 }
 
-std::string GetDir()
-{
+std::string GetDir() {
     std::error_code ec;
     return fs::current_path(ec).string();
 }
 
-int DeleteFile(const std::string &path)
-{
+int DeleteFile(const std::string &path) {
     std::error_code ec;
     return fs::remove(path, ec) ? 0 : -1;
 }
 
-int CopyFile(const std::string &source, const std::string &target)
-{
+int CopyFile(const std::string &source, const std::string &target) {
     std::error_code ec;
     fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
     return ec ? -1 : 0;
 }
 
-std::vector<std::string> FindFiles(const std::string &dir, const std::string &pattern)
-{
+std::vector<std::string> FindFiles(const std::string &dir, const std::string &pattern) {
     std::vector<std::string> found;
     std::error_code ec;
     for (const auto &entry : fs::directory_iterator(dir, ec)) {
-        if (!entry.is_regular_file(ec))
-            continue;
+        if (!entry.is_regular_file(ec)) continue;
         std::string name = entry.path().filename().string();
-        if (fnmatch(pattern.c_str(), name.c_str(), 0) == 0)
-            found.push_back(entry.path().string());
+        if (fnmatch(pattern.c_str(), name.c_str(), 0) == 0) found.push_back(entry.path().string());
     }
     return found;
 }
 
-void GetSystemDate(int *month, int *day, int *year)
-{
+void GetSystemDate(int *month, int *day, int *year) {
     QDate d = QDate::currentDate();
     *month = d.month();
     *day = d.day();
     *year = d.year();
 }
 
-void GetSystemTime(int *hours, int *minutes, int *seconds)
-{
+void GetSystemTime(int *hours, int *minutes, int *seconds) {
     QTime t = QTime::currentTime();
     *hours = t.hour();
     *minutes = t.minute();
     *seconds = t.second();
 }
 
-std::string DateStr() { return QDate::currentDate().toString("MM-dd-yyyy").toStdString(); }
-std::string TimeStr() { return QTime::currentTime().toString("HH:mm:ss").toStdString(); }
+std::string DateStr() {
+    return QDate::currentDate().toString("MM-dd-yyyy").toStdString();
+}
+std::string TimeStr() {
+    return QTime::currentTime().toString("HH:mm:ss").toStdString();
+}
 
 int FindPattern(const std::string &buffer, int start, int count, const std::string &pattern,
-                int caseSensitive, int fromRight)
-{
-    if (start < 0 || start > static_cast<int>(buffer.size()))
-        return -1;
+                int caseSensitive, int fromRight) {
+    if (start < 0 || start > static_cast<int>(buffer.size())) return -1;
     size_t end = count < 0 ? buffer.size() : std::min(buffer.size(), size_t(start + count));
     std::string hay = buffer.substr(start, end - start);
     std::string needle = pattern;
@@ -115,24 +106,16 @@ int FindPattern(const std::string &buffer, int start, int count, const std::stri
 }
 
 int MaxMin1D(const double *array, int count, double *max, int *maxIndex, double *min,
-             int *minIndex)
-{
-    if (count <= 0)
-        return -1;
+             int *minIndex) {
+    if (count <= 0) return -1;
     int hi = 0, lo = 0;
     for (int i = 1; i < count; ++i) {
-        if (array[i] > array[hi])
-            hi = i;
-        if (array[i] < array[lo])
-            lo = i;
+        if (array[i] > array[hi]) hi = i;
+        if (array[i] < array[lo]) lo = i;
     }
-    if (max)
-        *max = array[hi];
-    if (maxIndex)
-        *maxIndex = hi;
-    if (min)
-        *min = array[lo];
-    if (minIndex)
-        *minIndex = lo;
+    if (max) *max = array[hi];
+    if (maxIndex) *maxIndex = hi;
+    if (min) *min = array[lo];
+    if (minIndex) *minIndex = lo;
     return 0;
 }

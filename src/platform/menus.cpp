@@ -30,43 +30,34 @@ struct MenuBarRec {
 std::map<int, MenuBarRec> menuBars;
 int nextMenuBarHandle = 1;
 
-MenuBarRec *FindBar(int handle)
-{
+MenuBarRec *FindBar(int handle) {
     auto it = menuBars.find(handle);
-    if (it == menuBars.end() || !it->second.bar)
-        return nullptr;
+    if (it == menuBars.end() || !it->second.bar) return nullptr;
     return &it->second;
 }
 
-QAction *FindEntry(MenuBarRec *rec, int id)
-{
+QAction *FindEntry(MenuBarRec *rec, int id) {
     auto it = rec->entries.find(id);
     return it == rec->entries.end() ? nullptr : it->second.data();
 }
 
-void Dispatch(int handle, int id)
-{
+void Dispatch(int handle, int id) {
     MenuBarRec *rec = FindBar(handle);
-    if (!rec)
-        return;
+    if (!rec) return;
     auto it = rec->callbacks.find(id);
-    if (it == rec->callbacks.end() || !it->second)
-        return;
+    if (it == rec->callbacks.end() || !it->second) return;
     // A new command starts: commits from before it are no answer to its polling.
     UserEvents().clear();
     it->second(handle, id, rec->callbackData[id], rec->panel);
 }
 
-void Connect(int handle, int id, QAction *action)
-{
+void Connect(int handle, int id, QAction *action) {
     QObject::connect(action, &QAction::triggered, action, [handle, id] { Dispatch(handle, id); });
 }
 
-void Collect(int handle, MenuBarRec &rec, QMenu *menu, const std::string &inherited)
-{
+void Collect(int handle, MenuBarRec &rec, QMenu *menu, const std::string &inherited) {
     std::string menuCallback = menu->property("callback").toString().toStdString();
-    if (menuCallback.empty())
-        menuCallback = inherited;
+    if (menuCallback.empty()) menuCallback = inherited;
     QVariant menuId = menu->property("menuId");
     if (menuId.isValid()) {
         rec.entries[menuId.toInt()] = menu->menuAction();
@@ -78,55 +69,46 @@ void Collect(int handle, MenuBarRec &rec, QMenu *menu, const std::string &inheri
             continue;
         }
         QVariant itemId = a->property("itemId");
-        if (!itemId.isValid())
-            continue;
+        if (!itemId.isValid()) continue;
         int id = itemId.toInt();
         rec.entries[id] = a;
         std::string cb = a->property("callback").toString().toStdString();
-        if (cb.empty())
-            cb = menuCallback;
+        if (cb.empty()) cb = menuCallback;
         rec.callbacks[id] = cb.empty() ? nullptr : FindMenuCallback(cb);
-        a->setProperty("rtText", a->text().replace("&&", "\x01").replace("&", "__").replace("\x01", "&"));
+        a->setProperty("rtText",
+                       a->text().replace("&&", "\x01").replace("&", "__").replace("\x01", "&"));
         Connect(handle, id, a);
     }
 }
 
 } // namespace
 
-std::string MnemonicText(const std::string &runtimeText)
-{
+std::string MnemonicText(const std::string &runtimeText) {
     QString s = QString::fromStdString(runtimeText);
     s.replace("&", "&&");
     s.replace("__", "&");
     return s.toStdString();
 }
 
-int GetPanelMenuBar(int panel)
-{
+int GetPanelMenuBar(int panel) {
     for (auto &[h, rec] : menuBars)
-        if (rec.panel == panel && rec.bar)
-            return h;
+        if (rec.panel == panel && rec.bar) return h;
     auto *main = qobject_cast<QMainWindow *>(PanelWidget(panel));
-    if (!main || !main->menuBar())
-        return 0;
+    if (!main || !main->menuBar()) return 0;
     int handle = nextMenuBarHandle++;
     MenuBarRec &rec = menuBars[handle];
     rec.panel = panel;
     rec.bar = main->menuBar();
     for (QAction *a : rec.bar->actions())
-        if (a->menu())
-            Collect(handle, rec, a->menu(), "");
+        if (a->menu()) Collect(handle, rec, a->menu(), "");
     return handle;
 }
 
-int SetMenuBarAttribute(int menuBar, int id, int attribute, int value)
-{
+int SetMenuBarAttribute(int menuBar, int id, int attribute, int value) {
     MenuBarRec *rec = FindBar(menuBar);
-    if (!rec)
-        return UIEBadPanelHandle;
+    if (!rec) return UIEBadPanelHandle;
     QAction *a = FindEntry(rec, id);
-    if (!a)
-        return UIEBadControlId;
+    if (!a) return UIEBadControlId;
     switch (attribute) {
     case ATTR_DIMMED:
         a->setEnabled(value == 0);
@@ -143,29 +125,22 @@ int SetMenuBarAttribute(int menuBar, int id, int attribute, int value)
     }
 }
 
-int SetMenuBarAttribute(int menuBar, int id, int attribute, const std::string &value)
-{
+int SetMenuBarAttribute(int menuBar, int id, int attribute, const std::string &value) {
     MenuBarRec *rec = FindBar(menuBar);
-    if (!rec)
-        return UIEBadPanelHandle;
+    if (!rec) return UIEBadPanelHandle;
     QAction *a = FindEntry(rec, id);
-    if (!a)
-        return UIEBadControlId;
-    if (attribute != ATTR_MENU_NAME && attribute != ATTR_ITEM_NAME)
-        return UIEOperationFailed;
+    if (!a) return UIEBadControlId;
+    if (attribute != ATTR_MENU_NAME && attribute != ATTR_ITEM_NAME) return UIEOperationFailed;
     a->setText(QString::fromStdString(MnemonicText(value)));
     a->setProperty("rtText", QString::fromStdString(value));
     return 0;
 }
 
-int GetMenuBarAttribute(int menuBar, int id, int attribute, int *value)
-{
+int GetMenuBarAttribute(int menuBar, int id, int attribute, int *value) {
     MenuBarRec *rec = FindBar(menuBar);
-    if (!rec)
-        return UIEBadPanelHandle;
+    if (!rec) return UIEBadPanelHandle;
     QAction *a = FindEntry(rec, id);
-    if (!a)
-        return UIEBadControlId;
+    if (!a) return UIEBadControlId;
     switch (attribute) {
     case ATTR_DIMMED:
         *value = a->isEnabled() ? 0 : 1;
@@ -181,35 +156,27 @@ int GetMenuBarAttribute(int menuBar, int id, int attribute, int *value)
     }
 }
 
-int GetMenuBarAttribute(int menuBar, int id, int attribute, std::string *value)
-{
+int GetMenuBarAttribute(int menuBar, int id, int attribute, std::string *value) {
     MenuBarRec *rec = FindBar(menuBar);
-    if (!rec)
-        return UIEBadPanelHandle;
+    if (!rec) return UIEBadPanelHandle;
     QAction *a = FindEntry(rec, id);
-    if (!a)
-        return UIEBadControlId;
-    if (attribute != ATTR_MENU_NAME && attribute != ATTR_ITEM_NAME)
-        return UIEOperationFailed;
+    if (!a) return UIEBadControlId;
+    if (attribute != ATTR_MENU_NAME && attribute != ATTR_ITEM_NAME) return UIEOperationFailed;
     QVariant t = a->property("rtText");
     *value = t.isValid() ? t.toString().toStdString() : a->text().toStdString();
     return 0;
 }
 
 int NewMenuItem(int menuBar, int menuId, const std::string &itemLabel, int beforeItem,
-                int shortcutKey, MenuCallbackPtr callback, void *callbackData)
-{
+                int shortcutKey, MenuCallbackPtr callback, void *callbackData) {
     MenuBarRec *rec = FindBar(menuBar);
-    if (!rec)
-        return UIEBadPanelHandle;
+    if (!rec) return UIEBadPanelHandle;
     auto m = rec->menus.find(menuId);
-    if (m == rec->menus.end() || !m->second)
-        return UIEBadControlId;
+    if (m == rec->menus.end() || !m->second) return UIEBadControlId;
     QMenu *menu = m->second;
     auto *a = new QAction(QString::fromStdString(MnemonicText(itemLabel)), menu);
     a->setProperty("rtText", QString::fromStdString(itemLabel));
-    if (shortcutKey != 0)
-        a->setShortcut(QKeySequence(shortcutKey));
+    if (shortcutKey != 0) a->setShortcut(QKeySequence(shortcutKey));
     QAction *before = beforeItem > 0 ? FindEntry(rec, beforeItem) : nullptr;
     if (before && menu->actions().contains(before))
         menu->insertAction(before, a);
@@ -223,16 +190,12 @@ int NewMenuItem(int menuBar, int menuId, const std::string &itemLabel, int befor
     return id;
 }
 
-int DiscardMenuItem(int menuBar, int itemId)
-{
+int DiscardMenuItem(int menuBar, int itemId) {
     MenuBarRec *rec = FindBar(menuBar);
-    if (!rec)
-        return UIEBadPanelHandle;
+    if (!rec) return UIEBadPanelHandle;
     QAction *a = FindEntry(rec, itemId);
-    if (!a)
-        return UIEBadControlId;
-    if (auto *menu = qobject_cast<QMenu *>(a->parent()))
-        menu->removeAction(a);
+    if (!a) return UIEBadControlId;
+    if (auto *menu = qobject_cast<QMenu *>(a->parent())) menu->removeAction(a);
     rec->entries.erase(itemId);
     rec->callbacks.erase(itemId);
     rec->callbackData.erase(itemId);
@@ -240,16 +203,12 @@ int DiscardMenuItem(int menuBar, int itemId)
     return 0;
 }
 
-int InvokeMenuItem(int menuBar, int itemId)
-{
+int InvokeMenuItem(int menuBar, int itemId) {
     MenuBarRec *rec = FindBar(menuBar);
-    if (!rec)
-        return UIEBadPanelHandle;
+    if (!rec) return UIEBadPanelHandle;
     QAction *a = FindEntry(rec, itemId);
-    if (!a)
-        return UIEBadControlId;
-    if (!a->isEnabled())
-        return 0;
+    if (!a) return UIEBadControlId;
+    if (!a->isEnabled()) return 0;
     Dispatch(menuBar, itemId);
     return 0;
 }
