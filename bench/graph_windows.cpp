@@ -17,30 +17,8 @@ long ResidentKb() {
     return -1;
 }
 
-struct Program {
-    testsupport::TempDir dir;
-    Program() {
-        testsupport::EnsureApplication();
-        SetProjectDirForTesting(dir.path());
-        testsupport::CopyFromProgramDir("VELORPNL.UIR", dir.path());
-        RegisterCallbacks();
-        RegisterDisplayCallbacks();
-        RegisterWindowCallbacks();
-        mainPanel = LoadPanel(0, ResourceFile(), PANEL_MAIN);
-        menuBar = GetPanelMenuBar(mainPanel);
-        templatePanel = LoadPanel(mainPanel, ResourceFile(), PANEL_TEMPLATE);
-        language = 1;
-        SetPanelAttribute(mainPanel, ATTR_HEIGHT, 700);
-        SetPanelAttribute(mainPanel, ATTR_WIDTH, 1100);
-        DisplayPanel(mainPanel);
-        QApplication::processEvents();
-    }
-    ~Program() {
-        while (currentWindow >= 0)
-            Fermer_fenetre();
-        DiscardPanel(templatePanel);
-        DiscardPanel(mainPanel);
-    }
+struct Program : testsupport::MainWindowForTesting {
+    Program() : MainWindowForTesting(700, 1100) {}
 };
 
 void Settle() {

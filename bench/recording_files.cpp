@@ -11,25 +11,9 @@
 
 namespace {
 
-struct Program {
-    testsupport::TempDir dir;
+struct Program : testsupport::MainWindowForTesting {
     std::string path;
-    Program() {
-        testsupport::EnsureApplication();
-        SetProjectDirForTesting(dir.path());
-        testsupport::CopyFromProgramDir("VELORPNL.UIR", dir.path());
-        RegisterCallbacks();
-        RegisterDisplayCallbacks();
-        RegisterWindowCallbacks();
-        RegisterFileCallbacks();
-        mainPanel = LoadPanel(0, ResourceFile(), PANEL_MAIN);
-        menuBar = GetPanelMenuBar(mainPanel);
-        templatePanel = LoadPanel(mainPanel, ResourceFile(), PANEL_TEMPLATE);
-        language = 1;
-        SetPanelAttribute(mainPanel, ATTR_HEIGHT, 700);
-        SetPanelAttribute(mainPanel, ATTR_WIDTH, 1100);
-        DisplayPanel(mainPanel);
-        QApplication::processEvents();
+    Program() : MainWindowForTesting(700, 1100) {
         // A full recording as Save writes it: a second per sample.
         RecordingFile f;
         f.name = "FULL.VLR";
@@ -39,12 +23,6 @@ struct Program {
             f.time.push_back(k);
         path = dir.file("full.vlr");
         testsupport::WriteFile(path, FormatRecordingFile(f));
-    }
-    ~Program() {
-        while (currentWindow >= 0)
-            Fermer_fenetre();
-        DiscardPanel(templatePanel);
-        DiscardPanel(mainPanel);
     }
 };
 

@@ -31,6 +31,16 @@ void CopyFromProgramDir(const std::string &name, const std::string &dir);
 std::string ReadFile(const std::string &path);
 void WriteFile(const std::string &path, const std::string &text);
 
+// The main panel and the graph-window template, shown at the given size in a
+// temporary program directory, without the splash and settings of start-up;
+// closes every graph window and the panels when it goes.
+class MainWindowForTesting {
+  public:
+    MainWindowForTesting(int height, int width);
+    ~MainWindowForTesting();
+    TempDir dir;
+};
+
 // Base fixture: scripted popups, project directory set to a temporary one
 // holding VELORPNL.UIR. Derived fixtures start the program as they need.
 class AppTest : public ::testing::Test {
@@ -38,8 +48,7 @@ class AppTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
     // Scripts the next popup: its title must contain titleContains.
-    void Expect(const std::string &titleContains, int button = 1,
-                const std::string &response = "");
+    void Expect(const std::string &titleContains, int button = 1, const std::string &response = "");
     // Titles of the popups shown since the test began.
     std::vector<std::string> PopupTitles() const;
 
