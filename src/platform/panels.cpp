@@ -10,6 +10,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -48,6 +49,18 @@ class PanelLoader : public QUiLoader {
     }
 };
 
+// The close control is pressed as a user presses it (a button gets its click,
+// anything else a commit), so its callback sees the events it expects.
+void PressCloseCtrl(const Panel &p) {
+    int id = p.widget->property("closeCtrl").toInt();
+    auto it = p.controls.find(id);
+    if (it == p.controls.end() || !it->second) return;
+    if (auto *button = qobject_cast<QAbstractButton *>(it->second.data()))
+        button->click();
+    else
+        DispatchCtrlEvent(p.handle, id, EVENT_COMMIT);
+}
+
 // Keeps panel events (size, close, activation) flowing to the panel callback.
 class PanelWatcher : public QObject {
   public:
@@ -60,18 +73,35 @@ class PanelWatcher : public QObject {
             if (static_cast<QResizeEvent *>(event)->oldSize().isValid())
                 DispatchPanelEvent(handle_, EVENT_PANEL_SIZE);
             break;
+        case QEvent::KeyPress:
+            // Escape in a dialog does what its close control does.
+            if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+                Panel *p = FindPanel(handle_);
+                if (p && p->isPopup && p->widget->property("closeCtrl").isValid()) {
+                    PressCloseCtrl(*p);
+                    return true;
+                }
+            }
+            break;
         case QEvent::Close: {
             Panel *p = FindPanel(handle_);
-            // A panel may name the control its close box stands for (Exit).
-            if (p && p->widget->property("closeCtrl").isValid()) {
+            if (!p) break;
+            // A panel may name the control its close box stands for (Exit, Quit).
+            if (p->widget->property("closeCtrl").isValid()) {
                 event->ignore();
-                DispatchCtrlEvent(handle_, p->widget->property("closeCtrl").toInt(), EVENT_COMMIT);
+                PressCloseCtrl(*p);
                 return true;
             }
-            if (p && !p->panelCallback.empty()) {
+            if (!p->panelCallback.empty()) {
                 // The program decides what closing means; the window stays.
                 event->ignore();
                 DispatchPanelEvent(handle_, EVENT_CLOSE);
+                return true;
+            }
+            if (p->isPopup) {
+                // Hiding a dialog behind the program's back would leave it
+                // waiting for an answer that never comes: the dialog stays.
+                event->ignore();
                 return true;
             }
             break;

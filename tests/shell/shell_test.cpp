@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 #include <cstring>
@@ -209,6 +210,29 @@ TEST_F(ShellTest, EveryLanguageTranslatesMenusToolbarAndHelp) {
     fs::remove(dir.file("Velorinderit.hhh"));
     ChooseLanguage(4);
     EXPECT_FALSE(fs::exists(dir.file("Velorinder.hlp")));
+}
+
+TEST_F(ShellTest, DialogClosesByEscapeAndByItsCloseBoxAsByQuit) {
+    ASSERT_TRUE(Start(true));
+    ASSERT_GT(communicationPanel, 0);
+    QTest::keyClick(PanelWidget(communicationPanel), Qt::Key_Escape);
+    EXPECT_EQ(communicationPanel, 0);
+
+    Gestion_import(menuBar, MENU_COMMUNICATION, nullptr, mainPanel);
+    ASSERT_GT(communicationPanel, 0);
+    int panel = communicationPanel;
+    PanelWidget(panel)->close();
+    EXPECT_EQ(communicationPanel, 0);
+    EXPECT_FALSE(PanelExists(panel));
+    int dimmed = -1;
+    GetMenuBarAttribute(menuBar, 2, ATTR_DIMMED, &dimmed);
+    EXPECT_EQ(dimmed, 0);
+
+    // The main window's close box asks before quitting, like File > Exit.
+    Expect("Quit", 2);
+    PanelWidget(mainPanel)->close();
+    EXPECT_TRUE(PanelExists(mainPanel));
+    EXPECT_EQ(PopupLog().back().text, "Are you sure you want to quit ?\n");
 }
 
 TEST_F(ShellTest, MenuMnemonicsShowAsUnderlinedLetters) {
