@@ -149,6 +149,8 @@ int SetCtrlVal(int panel, int control, const std::string &value) {
     QString text = QString::fromStdString(value);
     if (auto *l = qobject_cast<QLabel *>(w)) {
         l->setText(text);
+        // A label placed by hand (no layout) grows with its text.
+        if (!l->parentWidget() || !l->parentWidget()->layout()) l->adjustSize();
     } else if (auto *e = qobject_cast<QLineEdit *>(w)) {
         e->setText(text);
     } else if (auto *t = qobject_cast<QPlainTextEdit *>(w)) {
@@ -571,6 +573,7 @@ int NewCtrl(int panel, int style, const std::string &label, int top, int left) {
         // Readout lines sit in a narrow strip beside the graph: a smaller face.
         QFont font = l->font();
         font.setPointSizeF(font.pointSizeF() * 0.8);
+        font.setStretch(QFont::SemiCondensed);
         l->setFont(font);
         w = l;
     } else {
