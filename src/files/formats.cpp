@@ -262,6 +262,12 @@ bool ReplaceFileContents(const std::string &path, const std::string &text) {
         if (!ec) target = resolved;
     }
     if (fs::is_directory(target, ec)) return false;
+    // Replacing needs only a writable folder; a file that may not be written
+    // (or is marked read-only for everyone) is still refused, as writing it would be.
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0 &&
+        ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0))
+        return false;
     fs::path dir = target.parent_path();
     if (dir.empty()) dir = ".";
     std::string hidden = ".";

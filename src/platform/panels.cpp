@@ -386,12 +386,22 @@ int DisplayPanel(int panel) {
             sub->setOption(QMdiSubWindow::RubberBandResize, false);
             if (!area->property("rtWatched").toBool()) {
                 area->setProperty("rtWatched", true);
-                QObject::connect(area, &QMdiArea::subWindowActivated, area,
-                                 [](QMdiSubWindow *activated) {
-                                     for (auto &[h, q] : panels)
-                                         if (activated && q.subWindow == activated)
-                                             DispatchPanelEvent(h, EVENT_GOT_FOCUS);
-                                 });
+                // The window that gave way hears of it first, so that only one
+                // title bar shows the active colour. A null activation (the
+                // whole main window lost focus) changes neither.
+                QObject::connect(
+                    area, &QMdiArea::subWindowActivated, area,
+                    [last = QPointer<QMdiSubWindow>()](QMdiSubWindow *activated) mutable {
+                        if (!activated || activated == last) return;
+                        int lost = 0, got = 0;
+                        for (auto &[h, q] : panels) {
+                            if (last && q.subWindow == last) lost = h;
+                            if (q.subWindow == activated) got = h;
+                        }
+                        last = activated;
+                        if (lost) DispatchPanelEvent(lost, EVENT_LOST_FOCUS);
+                        if (got) DispatchPanelEvent(got, EVENT_GOT_FOCUS);
+                    });
             }
             area->addSubWindow(sub);
             p->subWindow = sub;

@@ -188,19 +188,25 @@ int FileSelectPopup(const std::string &defaultDirectory, const std::string &defa
     QFileDialog d(DialogParent(), QString::fromStdString(title), dir);
     d.setOption(QFileDialog::DontUseNativeDialog);
     d.setOption(QFileDialog::DontConfirmOverwrite);
-    bool saving = buttonLabel == VAL_SAVE_BUTTON || allowMakeDirectory;
-    d.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    d.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // Any name may be typed: the result tells an existing file from a new one.
+    d.setAcceptMode(buttonLabel == VAL_SAVE_BUTTON ? QFileDialog::AcceptSave
+                                                   : QFileDialog::AcceptOpen);
+    d.setFileMode(QFileDialog::AnyFile);
+    if (buttonLabel == VAL_OK_BUTTON) d.setLabelText(QFileDialog::Accept, "OK");
     if (!allowMakeDirectory) d.setOption(QFileDialog::ReadOnly);
     QString types = QString::fromStdString(fileTypeList);
     QStringList patterns = types.split(';', Qt::SkipEmptyParts);
     if (!patterns.isEmpty()) d.setNameFilter(types + " (" + patterns.join(' ') + ")");
+    QString restricted;
     if (restrictExtension && patterns.size() == 1 && patterns[0].startsWith("*."))
-        d.setDefaultSuffix(patterns[0].mid(2));
+        restricted = patterns[0].mid(1);
     if (!initial.isEmpty()) d.selectFile(initial);
     (void)allowCancel;
     if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return VAL_NO_FILE_SELECTED;
     QString chosen = d.selectedFiles().first();
+    // A restricted extension is the only one the name can end in.
+    if (!restricted.isEmpty() && !chosen.endsWith(restricted, Qt::CaseInsensitive))
+        chosen += restricted;
     *pathName = chosen.toStdString();
     return QFileInfo::exists(chosen) ? VAL_EXISTING_FILE_SELECTED : VAL_NEW_FILE_SELECTED;
 }

@@ -269,6 +269,15 @@ TEST_F(ReplaceFile, FailurePartWayLeavesTheOldFileAndNoLeftovers) {
     EXPECT_EQ(Names(), (std::vector<std::string>{"a.vlr"}));
 }
 
+TEST_F(ReplaceFile, ReadOnlyFileIsLeftAsItWas) {
+    std::string path = dir.file("a.vlr");
+    WriteFile(path, "kept");
+    ::chmod(path.c_str(), 0444);
+    EXPECT_FALSE(ReplaceFileContents(path, "new"));
+    EXPECT_EQ(ReadFile(path), "kept");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.vlr"}));
+}
+
 TEST_F(ReplaceFile, MissingFolderOrAFolderAsTargetFails) {
     EXPECT_FALSE(ReplaceFileContents(dir.file("no/such/a.vlr"), "x"));
     fs::create_directory(dir.file("d.vlr"));

@@ -252,12 +252,25 @@ TEST_F(ShellTest, ToolbarButtonRunsItsMenuItem) {
     int n = 0;
     ASSERT_EQ(Toolbar_GetNumItems(toolbar, &n), 0);
     EXPECT_EQ(n, TOOLBAR_ENTRY_COUNT);
-    // The help button (the last item) runs item 61; the exit question is
-    // reachable only through the menu, so check the language item instead:
-    // a button press goes through the same path as choosing the item.
-    Expect("Quit", 2);
-    InvokeMenuItem(menuBar, 9);
-    EXPECT_EQ(PopupLog().back().text, "Are you sure you want to quit ?\n");
+    // The first button is File > Close: with no window it says so, as the
+    // menu item does.
+    Expect("Error n° -104");
+    ASSERT_EQ(Toolbar_PressItem(toolbar, 0), 0);
+    EXPECT_EQ(PopupLog().back().text, "No graph selected");
+}
+
+TEST_F(ShellTest, SaveOnExitTickFollowsClicksOnItsMenuItem) {
+    ASSERT_TRUE(Start(true));
+    ASSERT_EQ(Checked(MENU_SAVE_ON_EXIT), 1);
+    InvokeMenuItem(menuBar, MENU_SAVE_ON_EXIT);
+    EXPECT_EQ(Checked(MENU_SAVE_ON_EXIT), 0);
+    InvokeMenuItem(menuBar, MENU_SAVE_ON_EXIT);
+    EXPECT_EQ(Checked(MENU_SAVE_ON_EXIT), 1);
+    // A language item chosen twice stays ticked, and only one is.
+    InvokeMenuItem(menuBar, MENU_FIRST_LANGUAGE + 2);
+    InvokeMenuItem(menuBar, MENU_FIRST_LANGUAGE + 2);
+    for (int k = 0; k < 5; ++k)
+        EXPECT_EQ(Checked(MENU_FIRST_LANGUAGE + k), k == 2 ? 1 : 0) << k;
 }
 
 TEST_F(ShellTest, UntickedSaveKeepsOldSettingsButStoresRecentFiles) {

@@ -79,6 +79,18 @@ TEST_F(GraphWindowTest, TitleBarsShowWhichWindowIsCurrent) {
     EXPECT_EQ(ticked, 1);
     GetMenuBarAttribute(menuBar, windows[2].menuItem, ATTR_CHECKED, &ticked);
     EXPECT_EQ(ticked, 0);
+
+    // Activation through the window area, as a click on another window gives:
+    // the window that gave way goes back to the inactive colours.
+    SetActivePanel(windows[0].panel);
+    SetActivePanel(windows[1].panel);
+    EXPECT_EQ(currentWindow, 1);
+    EXPECT_EQ(PanelInt(windows[1].panel, ATTR_TITLE_BACKCOLOR), displayColours[2]);
+    EXPECT_EQ(PanelInt(windows[0].panel, ATTR_TITLE_BACKCOLOR), INACTIVE_TITLE_COLOUR);
+    EXPECT_EQ(PanelInt(windows[0].panel, ATTR_TITLE_COLOR), 0x000000);
+    SetActivePanel(windows[2].panel);
+    EXPECT_EQ(PanelInt(windows[1].panel, ATTR_TITLE_BACKCOLOR), INACTIVE_TITLE_COLOUR);
+    EXPECT_EQ(PanelInt(windows[2].panel, ATTR_TITLE_BACKCOLOR), displayColours[2]);
 }
 
 TEST_F(GraphWindowTest, ClosingTheSecondOfFourMovesTheOthersDown) {
