@@ -63,6 +63,8 @@ void Connect(int handle, int id, QAction *action) {
 void Collect(int handle, MenuBarRec &rec, QMenu *menu, const std::string &inherited) {
     std::string menuCallback = menu->property("callback").toString().toStdString();
     if (menuCallback.empty()) menuCallback = inherited;
+    // Two separators around an empty group show as one.
+    menu->setSeparatorsCollapsible(true);
     QVariant menuId = menu->property("menuId");
     if (menuId.isValid()) {
         rec.entries[menuId.toInt()] = menu->menuAction();
@@ -183,7 +185,19 @@ int NewMenuItem(int menuBar, int menuId, const std::string &itemLabel, int befor
     a->setProperty("rtText", QString::fromStdString(itemLabel));
     if (shortcutKey != 0) a->setShortcut(QKeySequence(shortcutKey));
     QAction *before = beforeItem > 0 ? FindEntry(rec, beforeItem) : nullptr;
-    if (before && menu->actions().contains(before))
+    if (before && !menu->actions().contains(before)) before = nullptr;
+    // Without an item of this menu to go before (0, or another menu's item),
+    // an added item takes the menu's own place for such items: before its last
+    // separator, so the File menu's recent files sit above Exit. -1 appends.
+    if (!before && beforeItem != -1) {
+        const QList<QAction *> actions = menu->actions();
+        for (auto it = actions.rbegin(); it != actions.rend(); ++it)
+            if ((*it)->isSeparator()) {
+                before = *it;
+                break;
+            }
+    }
+    if (before)
         menu->insertAction(before, a);
     else
         menu->addAction(a);
