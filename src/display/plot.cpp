@@ -157,7 +157,8 @@ void ToggleLegend(WindowRecord &w) {
         w.legendText[1] = NewCtrl(w.panel, CTRL_TEXT_MSG, "", 18, 5);
         SetCtrlAttribute(w.panel, w.legendText[0], ATTR_GAUGE_STYLE, 0);
         SetCtrlAttribute(w.panel, w.legendText[1], ATTR_GAUGE_STYLE, 0);
-        for (int text : w.legendText) SetCtrlAttribute(w.panel, text, ATTR_WIDTH, LEGEND_TEXT_WIDTH);
+        for (int text : w.legendText)
+            SetCtrlAttribute(w.panel, text, ATTR_WIDTH, LEGEND_TEXT_WIDTH);
         if (variation) AddCursorBoxes(w);
         ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
     } else {

@@ -32,8 +32,7 @@ QWidget *FindCtrl(int panel, int control);
 QWidget *GraphArea(int panel);
 
 // Calls the control's callback, and queues commits for GetUserEvent.
-void DispatchCtrlEvent(int panel, int control, int event, int eventData1 = 0,
-                       int eventData2 = 0);
+void DispatchCtrlEvent(int panel, int control, int event, int eventData1 = 0, int eventData2 = 0);
 void DispatchPanelEvent(int panel, int event, int eventData1 = 0, int eventData2 = 0);
 
 // Graph controls (graph.cpp): set up a QCustomPlot control after loading, and

@@ -47,8 +47,8 @@ constexpr int EVENT_PANEL_MOVE = 13;
 // ---------------------------------------------------------------- panels
 // Error codes of the run-time (negative results).
 constexpr int UIEBadPanelHandle = -4;
-constexpr int UIEPanelNotFound = -5;   // no such panel in the resource file
-constexpr int UIEFileNotFound = -6;    // resource file missing or unreadable
+constexpr int UIEPanelNotFound = -5; // no such panel in the resource file
+constexpr int UIEFileNotFound = -6;  // resource file missing or unreadable
 constexpr int UIEBadControlId = -8;
 constexpr int UIECallbackNotFound = -9;
 constexpr int UIEOperationFailed = -10;
@@ -72,11 +72,11 @@ constexpr int ATTR_LEFT = 531;
 constexpr int ATTR_TOP = 532;
 constexpr int ATTR_WIDTH = 533;
 constexpr int ATTR_HEIGHT = 540;
-constexpr int ATTR_WINDOW_ZOOM = 0x1002;       // VAL_NO_ZOOM, VAL_MINIMIZE, VAL_MAXIMIZE
-constexpr int ATTR_TITLE_BACKCOLOR = 576;      // title bar colour of a window
-constexpr int ATTR_TITLE_COLOR = 0x1003;       // title text colour
+constexpr int ATTR_WINDOW_ZOOM = 0x1002;  // VAL_NO_ZOOM, VAL_MINIMIZE, VAL_MAXIMIZE
+constexpr int ATTR_TITLE_BACKCOLOR = 576; // title bar colour of a window
+constexpr int ATTR_TITLE_COLOR = 0x1003;  // title text colour
 constexpr int ATTR_ACTIVATE_WHEN_CLICKED_ON = 0x1004;
-constexpr int ATTR_CALLBACK_DATA_PATH = 630;   // a path kept with a control
+constexpr int ATTR_CALLBACK_DATA_PATH = 630; // a path kept with a control
 constexpr int VAL_NO_ZOOM = 0;
 constexpr int VAL_MINIMIZE = 1;
 constexpr int VAL_MAXIMIZE = 2;
@@ -178,8 +178,8 @@ int FileSelectPopup(const std::string &defaultDirectory, const std::string &defa
                     const std::string &fileTypeList, const std::string &title, int buttonLabel,
                     int restrictDirectory, int restrictExtension, int allowCancel,
                     int allowMakeDirectory, std::string *pathName);
-int DirSelectPopup(const std::string &defaultDirectory, const std::string &title,
-                   int allowCancel, int allowMakeDirectory, std::string *pathName);
+int DirSelectPopup(const std::string &defaultDirectory, const std::string &title, int allowCancel,
+                   int allowMakeDirectory, std::string *pathName);
 
 // Test seam: in scripted mode, blocking popups take their answers from a
 // queue instead of a person, and every popup shown is recorded.
@@ -247,15 +247,15 @@ QWidget *CtrlWidget(int panel, int control);
 // ---------------------------------------------------------------- serial ports
 // Port n is the link or device COMn of the program directory when there is
 // one, else the n-th serial device of the system (USB adapters first).
-constexpr int kRs232NoSuchPort = -2;       // the number names no device
-constexpr int kRs232CannotOpen = -7;       // the device exists but cannot be opened
+constexpr int kRs232NoSuchPort = -2; // the number names no device
+constexpr int kRs232CannotOpen = -7; // the device exists but cannot be opened
 constexpr int kRs232PortNotOpen = -3;
-constexpr int kRs232TimeOut = -99;         // nothing arrived within the time-out
+constexpr int kRs232TimeOut = -99; // nothing arrived within the time-out
 constexpr int kRs232WriteFailed = -12;
 constexpr int kRs232IoError = -4;           // the device failed during a transfer
 constexpr int kRs232InvalidParameter = -10; // a setting or argument the port cannot take
-int OpenComConfig(int port, const std::string &deviceName, long baudRate, int parity,
-                  int dataBits, int stopBits, int inputQueueSize, int outputQueueSize);
+int OpenComConfig(int port, const std::string &deviceName, long baudRate, int parity, int dataBits,
+                  int stopBits, int inputQueueSize, int outputQueueSize);
 int SetXMode(int port, int mode);
 int SetComTime(int port, double timeoutSeconds);
 int ComWrt(int port, const char *buffer, int count);
@@ -285,19 +285,19 @@ constexpr int ATTR_GRAPH_TEXT_COLOR = 0x4001; // axes, ticks and their labels
 // Cursor attributes (SetCursorAttribute / GetCursorAttribute).
 constexpr int ATTR_CURSOR_MODE = 1201;
 constexpr int ATTR_CURSOR_COLOR = 1203;
-constexpr int VAL_SNAP_TO_POINT = 0;   // the cursor sits on a sample of the last curve
+constexpr int VAL_SNAP_TO_POINT = 0;     // the cursor sits on a sample of the last curve
 constexpr int VAL_FREE_FORM_CURSOR = 18; // the cursor goes anywhere
 
 constexpr int VAL_BOTTOM_XAXIS = 0; // the time axis
 constexpr int VAL_LEFT_YAXIS = 1;   // the value axis
 constexpr int VAL_MANUAL = 0;
 constexpr int VAL_AUTOSCALE = 1;
-constexpr int VAL_DOUBLE = 4;        // the only array type the graph takes
-constexpr int VAL_THIN_LINE = 0;     // plot style: a 1 px line through the points
-constexpr int VAL_NO_POINT = 24;     // point style: no marker
-constexpr int VAL_SOLID = 0;         // line style
-constexpr int VAL_ALL_PLOTS = -1;    // DeleteGraphPlot: every plot, label and line
-constexpr int VAL_DELAYED_DRAW = 0;  // redraw when the event loop next runs
+constexpr int VAL_DOUBLE = 4;       // the only array type the graph takes
+constexpr int VAL_THIN_LINE = 0;    // plot style: a 1 px line through the points
+constexpr int VAL_NO_POINT = 24;    // point style: no marker
+constexpr int VAL_SOLID = 0;        // line style
+constexpr int VAL_ALL_PLOTS = -1;   // DeleteGraphPlot: every plot, label and line
+constexpr int VAL_DELAYED_DRAW = 0; // redraw when the event loop next runs
 constexpr int VAL_IMMEDIATE_DRAW = 1;
 constexpr int VAL_TRANSPARENT = 0x1000000;
 constexpr int VAL_DEFAULT_FONT = 0;
@@ -305,8 +305,7 @@ constexpr int VAL_DEFAULT_FONT = 0;
 // Handles are positive and unique within the run. Results: 0 or a handle on
 // success, a negative UIE code on failure.
 int PlotXY(int panel, int control, const double *x, const double *y, int count, int xType,
-           int yType, int plotStyle, int pointStyle, int lineStyle, int pointFrequency,
-           int colour);
+           int yType, int plotStyle, int pointStyle, int lineStyle, int pointFrequency, int colour);
 int PlotLine(int panel, int control, double x1, double y1, double x2, double y2, int colour);
 int PlotText(int panel, int control, double x, double y, const std::string &text, int font,
              int textColour, int backColour);
@@ -342,12 +341,12 @@ int GetPanelInnerSize(int panel, int *height, int *width);
 // ---------------------------------------------------------------- printing, clipboard, help
 // (print.cpp, help.cpp)
 // Print attributes for SetPrintAttributeEx; they apply to every later print.
-constexpr int ATTR_PRINT_ORIENTATION = 1300;  // VAL_PRINT_PORTRAIT or VAL_PRINT_LANDSCAPE
-constexpr int ATTR_PRINT_AREA_HEIGHT = 1301;  // printed height in mm; default: the page's
-constexpr int ATTR_PRINT_AREA_WIDTH = 1302;   // printed width in mm; default: the page's
-constexpr int ATTR_PRINT_XRESOLUTION = 1306;  // dots per inch; default: the printer's
-constexpr int ATTR_PRINT_YRESOLUTION = 1307;  // (one resolution serves both directions)
-constexpr int ATTR_PRINT_COLOR_MODE = 1308;   // VAL_PRINT_GRAYSCALE or VAL_PRINT_COLOR
+constexpr int ATTR_PRINT_ORIENTATION = 1300; // VAL_PRINT_PORTRAIT or VAL_PRINT_LANDSCAPE
+constexpr int ATTR_PRINT_AREA_HEIGHT = 1301; // printed height in mm; default: the page's
+constexpr int ATTR_PRINT_AREA_WIDTH = 1302;  // printed width in mm; default: the page's
+constexpr int ATTR_PRINT_XRESOLUTION = 1306; // dots per inch; default: the printer's
+constexpr int ATTR_PRINT_YRESOLUTION = 1307; // (one resolution serves both directions)
+constexpr int ATTR_PRINT_COLOR_MODE = 1308;  // VAL_PRINT_GRAYSCALE or VAL_PRINT_COLOR
 constexpr int VAL_USE_PRINTER_DEFAULT = -1;
 constexpr int VAL_PRINT_PORTRAIT = 1;
 constexpr int VAL_PRINT_LANDSCAPE = 2;

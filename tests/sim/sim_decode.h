@@ -13,11 +13,9 @@ inline constexpr double kUndefined = 9999999.9;
 // One value token (the field without its ";"). Gives kUndefined for a value
 // the program would mark undefined and -1.0 when the token has no exponent
 // marker (the end of the values).
-inline double DecodeToken(const std::string& token)
-{
+inline double DecodeToken(const std::string &token) {
     const auto marker = token.find_first_of("Ee");
-    if (marker == std::string::npos)
-        return -1.0;
+    if (marker == std::string::npos) return -1.0;
     const std::string mantissa = token.substr(0, marker);
     if (mantissa.empty() || mantissa.find_first_not_of("0123456789.") != std::string::npos)
         return kUndefined;
@@ -40,11 +38,9 @@ struct DecodedLine {
     std::vector<double> values;
 };
 
-inline DecodedLine Decode(const std::string& line)
-{
+inline DecodedLine Decode(const std::string &line) {
     DecodedLine d;
-    if (line.size() < 22)
-        return d;
+    if (line.size() < 22) return d;
     d.number = std::atoi(line.substr(0, 4).c_str());
     d.mode = (line[5] - '0') & 7;
     d.unitIndex = (static_cast<int>(std::strtol(line.substr(7, 1).c_str(), nullptr, 16)) - 1) & 15;
@@ -58,8 +54,7 @@ inline DecodedLine Decode(const std::string& line)
             token += line[pos++];
         ++pos; // the ";" (or the character after 8 taken)
         const double v = DecodeToken(token);
-        if (v == -1.0)
-            break;
+        if (v == -1.0) break;
         d.values.push_back(v);
     }
     return d;

@@ -16,8 +16,7 @@ using simtest::Decode;
 using simtest::DecodeToken;
 using simtest::kUndefined;
 
-TEST(SimFormat, ValueFieldsAreEightCharactersInExponentForm)
-{
+TEST(SimFormat, ValueFieldsAreEightCharactersInExponentForm) {
     EXPECT_EQ(FormatValueField(150.0), "1.50E+2;");
     EXPECT_EQ(FormatValueField(0.25), "2.50E-1;");
     EXPECT_EQ(FormatValueField(0.0), "0.00E+0;");
@@ -31,8 +30,7 @@ TEST(SimFormat, ValueFieldsAreEightCharactersInExponentForm)
     EXPECT_EQ(FormatValueField(1e300), "9.9E+99;");
 }
 
-TEST(SimFormat, ValueFieldsDecodeBackWithinThreeSignificantDigits)
-{
+TEST(SimFormat, ValueFieldsDecodeBackWithinThreeSignificantDigits) {
     for (double v = 1e-8; v < 1e9; v *= 1.37) {
         const std::string f = FormatValueField(v);
         ASSERT_EQ(f.size(), 8u) << v;
@@ -44,8 +42,7 @@ TEST(SimFormat, ValueFieldsDecodeBackWithinThreeSignificantDigits)
     EXPECT_EQ(DecodeToken(FormatValueField(-3.0).substr(0, 7)), kUndefined);
 }
 
-TEST(SimFormat, LineOfTheSpecExample)
-{
+TEST(SimFormat, LineOfTheSpecExample) {
     Recording r;
     r.number = 12;
     r.mode = 1;
@@ -69,8 +66,7 @@ TEST(SimFormat, LineOfTheSpecExample)
     EXPECT_DOUBLE_EQ(d.values[1], 0.25);
 }
 
-TEST(SimFormat, HeaderFieldsForEveryUnitAndMode)
-{
+TEST(SimFormat, HeaderFieldsForEveryUnitAndMode) {
     for (int u = 0; u < 16; ++u) {
         Recording r;
         r.number = 9876;
@@ -94,19 +90,18 @@ TEST(SimFormat, HeaderFieldsForEveryUnitAndMode)
     EXPECT_EQ(FormatRecordingLine(r)[7], '0');
 }
 
-TEST(SimFormat, RawLineIsSentVerbatim)
-{
+TEST(SimFormat, RawLineIsSentVerbatim) {
     const auto r = Recording::Raw("0001;0;1;001.00;00001;abc");
     EXPECT_EQ(FormatRecordingLine(r), "0001;0;1;001.00;00001;abc");
 }
 
-TEST(SimFormat, DemoRecordingsCoverTheAnnouncedCases)
-{
+TEST(SimFormat, DemoRecordingsCoverTheAnnouncedCases) {
     const auto demo = DemoRecordings();
     ASSERT_EQ(demo.size(), 6u);
-    bool rpmAt1s = false, conveyor = false, hz = false, missing = false, count = false, longOne = false;
+    bool rpmAt1s = false, conveyor = false, hz = false, missing = false, count = false,
+         longOne = false;
     for (std::size_t i = 0; i < demo.size(); ++i) {
-        const Recording& r = demo[i];
+        const Recording &r = demo[i];
         EXPECT_EQ(r.number, static_cast<int>(i) + 1);
         EXPECT_GE(r.values.size(), 5u);
         rpmAt1s |= r.unitIndex == 0 && r.interval == 1 && r.values.size() < 1000;
@@ -138,17 +133,15 @@ TEST(SimFormat, DemoRecordingsCoverTheAnnouncedCases)
     EXPECT_TRUE(rpmAt1s && conveyor && hz && missing && count && longOne);
 }
 
-TEST(SimFormat, RecordingsTextFile)
-{
-    const std::string text =
-        "# two recordings and a raw line\n"
-        "recording number=12 mode=1 unit=0 coefficient=1.0 interval=10\n"
-        "150 0.25\n"
-        "  - 300\r\n"
-        "\n"
-        "recording unit=4\n"
-        "50 50.5 51 1e3 2\n"
-        "raw 0099;0;1;001.00;00001;1.00E+0;\n";
+TEST(SimFormat, RecordingsTextFile) {
+    const std::string text = "# two recordings and a raw line\n"
+                             "recording number=12 mode=1 unit=0 coefficient=1.0 interval=10\n"
+                             "150 0.25\n"
+                             "  - 300\r\n"
+                             "\n"
+                             "recording unit=4\n"
+                             "50 50.5 51 1e3 2\n"
+                             "raw 0099;0;1;001.00;00001;1.00E+0;\n";
     std::vector<Recording> rs;
     std::string error;
     ASSERT_TRUE(ParseRecordingsText(text, rs, &error)) << error;
@@ -165,7 +158,8 @@ TEST(SimFormat, RecordingsTextFile)
     EXPECT_EQ(rs[1].values.size(), 5u);
     EXPECT_EQ(FormatRecordingLine(rs[2]), "0099;0;1;001.00;00001;1.00E+0;");
 
-    const auto dir = std::filesystem::temp_directory_path() / ("rd5150-sim-file-" + std::to_string(::getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("rd5150-sim-file-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const auto path = (dir / "recs.txt").string();
     std::ofstream(path) << text;
@@ -177,8 +171,7 @@ TEST(SimFormat, RecordingsTextFile)
     std::filesystem::remove_all(dir);
 }
 
-TEST(SimFormat, RecordingsTextErrorsNameTheLine)
-{
+TEST(SimFormat, RecordingsTextErrorsNameTheLine) {
     std::vector<Recording> rs;
     std::string error;
     EXPECT_FALSE(ParseRecordingsText("1 2 3\n", rs, &error));

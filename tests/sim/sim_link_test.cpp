@@ -7,8 +7,8 @@
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cmath>
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -24,18 +24,16 @@ using namespace rd5150;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-extern char** environ;
+extern char **environ;
 
 namespace {
 
 // A client end of the link.
 class Port {
-public:
-    explicit Port(const std::string& path)
-    {
+  public:
+    explicit Port(const std::string &path) {
         fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd_ < 0)
-            return;
+        if (fd_ < 0) return;
         termios t{};
         ::tcgetattr(fd_, &t);
         ::cfmakeraw(&t);
@@ -45,18 +43,15 @@ public:
         ::tcflush(fd_, TCIOFLUSH);
     }
     ~Port() { Close(); }
-    Port(const Port&) = delete;
-    Port& operator=(const Port&) = delete;
+    Port(const Port &) = delete;
+    Port &operator=(const Port &) = delete;
 
     bool IsOpen() const { return fd_ >= 0; }
-    void Close()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
+    void Close() {
+        if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
-    void Write(const std::string& s)
-    {
+    void Write(const std::string &s) {
         std::size_t done = 0;
         while (done < s.size()) {
             const ssize_t w = ::write(fd_, s.data() + done, s.size() - done);
@@ -70,8 +65,7 @@ public:
     }
     // The next line, its LF included; nullopt on time-out (the bytes read
     // so far stay for the next call).
-    std::optional<std::string> ReadLine(std::chrono::milliseconds timeout = 3000ms)
-    {
+    std::optional<std::string> ReadLine(std::chrono::milliseconds timeout = 3000ms) {
         const auto deadline = Clock::now() + timeout;
         for (;;) {
             const auto lf = buf_.find('\n');
@@ -80,13 +74,11 @@ public:
                 buf_.erase(0, lf + 1);
                 return line;
             }
-            if (!Fill(deadline))
-                return std::nullopt;
+            if (!Fill(deadline)) return std::nullopt;
         }
     }
     // Everything that arrives within the time given (after what is buffered).
-    std::string ReadFor(std::chrono::milliseconds span)
-    {
+    std::string ReadFor(std::chrono::milliseconds span) {
         const auto deadline = Clock::now() + span;
         while (Fill(deadline)) {
         }
@@ -95,8 +87,7 @@ public:
         return all;
     }
     // Exactly n bytes (or fewer on time-out).
-    std::string ReadBytes(std::size_t n, std::chrono::milliseconds timeout = 3000ms)
-    {
+    std::string ReadBytes(std::size_t n, std::chrono::milliseconds timeout = 3000ms) {
         const auto deadline = Clock::now() + timeout;
         while (buf_.size() < n && Fill(deadline)) {
         }
@@ -104,26 +95,22 @@ public:
         buf_.erase(0, s.size());
         return s;
     }
-    std::string Request(const std::string& command)
-    {
+    std::string Request(const std::string &command) {
         Write(command + "\r\n");
         return ReadLine().value_or("<no reply>");
     }
 
-private:
-    bool Fill(Clock::time_point deadline)
-    {
+  private:
+    bool Fill(Clock::time_point deadline) {
         const auto now = Clock::now();
-        if (now >= deadline)
-            return false;
+        if (now >= deadline) return false;
         pollfd p{fd_, POLLIN, 0};
-        const int ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
-        if (::poll(&p, 1, ms) <= 0 || !(p.revents & POLLIN))
-            return false;
+        const int ms =
+            static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
+        if (::poll(&p, 1, ms) <= 0 || !(p.revents & POLLIN)) return false;
         char tmp[65536];
         const ssize_t n = ::read(fd_, tmp, sizeof tmp);
-        if (n <= 0)
-            return n < 0 && errno == EAGAIN;
+        if (n <= 0) return n < 0 && errno == EAGAIN;
         buf_.append(tmp, static_cast<std::size_t>(n));
         return true;
     }
@@ -132,15 +119,13 @@ private:
     std::string buf_;
 };
 
-std::string StripEnd(std::string s)
-{
+std::string StripEnd(std::string s) {
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
         s.pop_back();
     return s;
 }
 
-std::vector<Recording> SmallSet()
-{
+std::vector<Recording> SmallSet() {
     std::vector<Recording> rs;
     for (int i = 1; i <= 3; ++i) {
         Recording r;
@@ -154,17 +139,15 @@ std::vector<Recording> SmallSet()
     return rs;
 }
 
-Options Unpaced()
-{
+Options Unpaced() {
     Options o;
     o.paced = false;
     return o;
 }
 
 class SimLink : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
                ("rd5150-sim-test-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -172,13 +155,11 @@ protected:
         std::filesystem::create_directories(dir_);
         link_ = (dir_ / "COM3").string();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         sim_.Stop();
         std::filesystem::remove_all(dir_);
     }
-    void StartWith(std::vector<Recording> rs, Options o = Unpaced())
-    {
+    void StartWith(std::vector<Recording> rs, Options o = Unpaced()) {
         sim_.SetRecordings(std::move(rs));
         sim_.SetOptions(o);
         ASSERT_TRUE(sim_.Start(link_)) << sim_.LastError();
@@ -191,8 +172,7 @@ protected:
 
 } // namespace
 
-TEST_F(SimLink, LinksTheDeviceAndAnswersPresence)
-{
+TEST_F(SimLink, LinksTheDeviceAndAnswersPresence) {
     StartWith(SmallSet());
     EXPECT_TRUE(sim_.IsRunning());
     EXPECT_TRUE(std::filesystem::is_symlink(link_));
@@ -203,8 +183,7 @@ TEST_F(SimLink, LinksTheDeviceAndAnswersPresence)
     EXPECT_EQ(port.Request(" "), "*E\n");
 }
 
-TEST_F(SimLink, LowerCasePresence)
-{
+TEST_F(SimLink, LowerCasePresence) {
     Options o = Unpaced();
     o.lowerCasePresence = true;
     StartWith(SmallSet(), o);
@@ -212,13 +191,12 @@ TEST_F(SimLink, LowerCasePresence)
     EXPECT_EQ(port.Request(" "), "*e\n");
 }
 
-TEST_F(SimLink, CountThenEveryRecordingThenSilence)
-{
+TEST_F(SimLink, CountThenEveryRecordingThenSilence) {
     const auto rs = SmallSet();
     StartWith(rs);
     Port port(link_);
     EXPECT_EQ(port.Request("Md"), "3\n");
-    for (const Recording& r : rs) {
+    for (const Recording &r : rs) {
         const std::string line = StripEnd(port.Request("Mg"));
         EXPECT_EQ(line, FormatRecordingLine(r));
         const auto d = simtest::Decode(line);
@@ -236,13 +214,12 @@ TEST_F(SimLink, CountThenEveryRecordingThenSilence)
     EXPECT_EQ(sim_.Requests(), (std::vector<std::string>{"Md", "Mg", "Mg", "Mg", "Mg", "Md"}));
 }
 
-TEST_F(SimLink, DemoSetTransfersWhole)
-{
+TEST_F(SimLink, DemoSetTransfersWhole) {
     const auto demo = DemoRecordings();
     StartWith(demo);
     Port port(link_);
     EXPECT_EQ(port.Request("Md"), "6\n");
-    for (const Recording& r : demo) {
+    for (const Recording &r : demo) {
         port.Write("Mg\r\n");
         const auto line = port.ReadLine(10s);
         ASSERT_TRUE(line.has_value());
@@ -257,12 +234,11 @@ TEST_F(SimLink, DemoSetTransfersWhole)
                 EXPECT_NEAR(d.values[k], r.values[k], std::fabs(r.values[k]) * 0.005);
         }
     }
-    for (const std::string& reply : sim_.Replies())
+    for (const std::string &reply : sim_.Replies())
         EXPECT_EQ(reply.find_first_of("\x11\x13"), std::string::npos);
 }
 
-TEST_F(SimLink, ClearMemory)
-{
+TEST_F(SimLink, ClearMemory) {
     StartWith(SmallSet());
     Port port(link_);
     const std::string ack = port.Request("Mc");
@@ -272,8 +248,7 @@ TEST_F(SimLink, ClearMemory)
     EXPECT_EQ(port.Request("Md"), "0\n");
 }
 
-TEST_F(SimLink, RefusesCountUpperAndLowerCase)
-{
+TEST_F(SimLink, RefusesCountUpperAndLowerCase) {
     Options o = Unpaced();
     o.refuseMd = 1;
     StartWith(SmallSet(), o);
@@ -290,8 +265,7 @@ TEST_F(SimLink, RefusesCountUpperAndLowerCase)
     EXPECT_EQ(port.Request("Md"), "3\n");
 }
 
-TEST_F(SimLink, RefusesClearMemory)
-{
+TEST_F(SimLink, RefusesClearMemory) {
     Options o = Unpaced();
     o.refuseMc = 1;
     o.refuseLowerCase = true;
@@ -303,8 +277,7 @@ TEST_F(SimLink, RefusesClearMemory)
     EXPECT_EQ(sim_.RemainingRecordings(), 0u);
 }
 
-TEST_F(SimLink, ShortLinesInAnswersToGet)
-{
+TEST_F(SimLink, ShortLinesInAnswersToGet) {
     const auto rs = SmallSet();
     Options o = Unpaced();
     o.shortLines = {{0, 25, 5, false}, {1, 30, 1, false}, {2, 30, 1, true}};
@@ -325,8 +298,7 @@ TEST_F(SimLink, ShortLinesInAnswersToGet)
     EXPECT_EQ(StripEnd(port.Request("Mg")), FormatRecordingLine(rs[1]));
 }
 
-TEST_F(SimLink, SilentAfterSomeRequests)
-{
+TEST_F(SimLink, SilentAfterSomeRequests) {
     Options o = Unpaced();
     o.silentAfter = 2;
     StartWith(SmallSet(), o);
@@ -341,8 +313,7 @@ TEST_F(SimLink, SilentAfterSomeRequests)
     EXPECT_EQ(port.Request("Md"), "3\n");
 }
 
-TEST_F(SimLink, RecordingCutOffBeforeItsLineEnd)
-{
+TEST_F(SimLink, RecordingCutOffBeforeItsLineEnd) {
     const auto rs = SmallSet();
     Options o = Unpaced();
     o.cutAtMg = 0;
@@ -355,8 +326,7 @@ TEST_F(SimLink, RecordingCutOffBeforeItsLineEnd)
     EXPECT_EQ(StripEnd(port.Request("Mg")), FormatRecordingLine(rs[1]));
 }
 
-TEST_F(SimLink, StrayBytesBeforeReplies)
-{
+TEST_F(SimLink, StrayBytesBeforeReplies) {
     Options o = Unpaced();
     o.strayBytes = std::string("\0\xff\x11#\x13", 5);
     o.strayCount = 1;
@@ -366,8 +336,7 @@ TEST_F(SimLink, StrayBytesBeforeReplies)
     EXPECT_EQ(port.Request(" "), "*E\n");
 }
 
-TEST_F(SimLink, CrLfLineEnds)
-{
+TEST_F(SimLink, CrLfLineEnds) {
     Options o = Unpaced();
     o.crlf = true;
     const auto rs = SmallSet();
@@ -378,8 +347,7 @@ TEST_F(SimLink, CrLfLineEnds)
     EXPECT_EQ(port.Request("Mg"), FormatRecordingLine(rs[0]) + "\r\n");
 }
 
-TEST_F(SimLink, RequestsWithBareLineFeedAndUnknownCommands)
-{
+TEST_F(SimLink, RequestsWithBareLineFeedAndUnknownCommands) {
     StartWith(SmallSet());
     Port port(link_);
     port.Write("Md\n");
@@ -392,8 +360,7 @@ TEST_F(SimLink, RequestsWithBareLineFeedAndUnknownCommands)
     EXPECT_EQ(sim_.RequestCount(), 0u);
 }
 
-TEST_F(SimLink, XoffHoldsTheReplyUntilXon)
-{
+TEST_F(SimLink, XoffHoldsTheReplyUntilXon) {
     StartWith(SmallSet());
     Port port(link_);
     port.Write("\x13Md\r\n");
@@ -404,8 +371,7 @@ TEST_F(SimLink, XoffHoldsTheReplyUntilXon)
     EXPECT_EQ(sim_.Requests(), std::vector<std::string>{"Md"});
 }
 
-TEST_F(SimLink, ServesAgainAfterTheClientClosesAndReopens)
-{
+TEST_F(SimLink, ServesAgainAfterTheClientClosesAndReopens) {
     StartWith(DemoRecordings());
     {
         Port port(link_);
@@ -432,8 +398,7 @@ TEST_F(SimLink, ServesAgainAfterTheClientClosesAndReopens)
     }
 }
 
-TEST_F(SimLink, RecordingsAndOptionsChangeWhileRunning)
-{
+TEST_F(SimLink, RecordingsAndOptionsChangeWhileRunning) {
     StartWith({});
     Port port(link_);
     EXPECT_EQ(port.Request("Md"), "0\n");
@@ -446,8 +411,7 @@ TEST_F(SimLink, RecordingsAndOptionsChangeWhileRunning)
     EXPECT_EQ(port.Request(" "), "*e\n");
 }
 
-TEST_F(SimLink, PacedOutputIsNotFasterThanTheWire)
-{
+TEST_F(SimLink, PacedOutputIsNotFasterThanTheWire) {
     Recording r;
     r.values.assign(120, 42.0); // 22 + 960 + LF = 983 bytes
     Options o;
@@ -465,8 +429,7 @@ TEST_F(SimLink, PacedOutputIsNotFasterThanTheWire)
     EXPECT_GE(elapsed, wire / 2); // only a lower bound: a slow machine is fine
 }
 
-TEST_F(SimLink, ReplyDelay)
-{
+TEST_F(SimLink, ReplyDelay) {
     Options o = Unpaced();
     o.replyDelay = 100ms;
     StartWith(SmallSet(), o);
@@ -476,8 +439,7 @@ TEST_F(SimLink, ReplyDelay)
     EXPECT_GE(Clock::now() - start, 90ms);
 }
 
-TEST_F(SimLink, StopRemovesTheLinkAndStartReplacesAStaleOne)
-{
+TEST_F(SimLink, StopRemovesTheLinkAndStartReplacesAStaleOne) {
     std::filesystem::create_symlink("/nonexistent/pts", link_);
     StartWith(SmallSet());
     EXPECT_EQ(std::filesystem::read_symlink(link_).string(), sim_.DevicePath());
@@ -491,8 +453,7 @@ TEST_F(SimLink, StopRemovesTheLinkAndStartReplacesAStaleOne)
     EXPECT_EQ(port.Request(" "), "*E\n");
 }
 
-TEST_F(SimLink, StartRefusesToReplaceARegularFile)
-{
+TEST_F(SimLink, StartRefusesToReplaceARegularFile) {
     std::ofstream(link_) << "not a link";
     EXPECT_FALSE(sim_.Start(link_));
     EXPECT_FALSE(sim_.LastError().empty());
@@ -500,16 +461,14 @@ TEST_F(SimLink, StartRefusesToReplaceARegularFile)
 }
 
 #ifdef VELORINDER_PROGRAM_DIR
-TEST_F(SimLink, ProgramLinksServesAndRemovesTheLinkOnSigterm)
-{
+TEST_F(SimLink, ProgramLinksServesAndRemovesTheLinkOnSigterm) {
     const std::string program = std::string(VELORINDER_PROGRAM_DIR) + "/rd5150-sim";
-    if (!std::filesystem::exists(program))
-        GTEST_SKIP() << program << " not built";
+    if (!std::filesystem::exists(program)) GTEST_SKIP() << program << " not built";
     const std::string file = (dir_ / "recs.txt").string();
     std::ofstream(file) << "recording number=7 unit=4\n1 2 3 4 5\n";
     std::vector<std::string> args = {program, "--link", link_, "--recordings", file, "--unpaced"};
-    std::vector<char*> argv;
-    for (auto& a : args)
+    std::vector<char *> argv;
+    for (auto &a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;

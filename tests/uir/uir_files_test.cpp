@@ -20,6 +20,7 @@
 #include <QUiLoader>
 #include <qcustomplot.h>
 
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
@@ -29,18 +30,16 @@
 namespace {
 
 class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
+  public:
+    void SetUp() override {
         static int argc = 1;
         static char name[] = "test_uir";
         static char *argv[] = {name, nullptr};
-        if (!QApplication::instance())
-            app_ = std::make_unique<QApplication>(argc, argv);
+        if (!QApplication::instance()) app_ = std::make_unique<QApplication>(argc, argv);
     }
     void TearDown() override { app_.reset(); }
 
-private:
+  private:
     std::unique_ptr<QApplication> app_;
 };
 
@@ -48,9 +47,8 @@ const auto *const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvi
 
 // QUiLoader knows no graph control; the panels name it by its class.
 class PanelLoader : public QUiLoader {
-public:
-    QWidget *createWidget(const QString &className, QWidget *parent, const QString &name) override
-    {
+  public:
+    QWidget *createWidget(const QString &className, QWidget *parent, const QString &name) override {
         if (className == QLatin1String("QCustomPlot")) {
             auto *plot = new QCustomPlot(parent);
             plot->setObjectName(name);
@@ -62,13 +60,11 @@ public:
 
 const std::vector<int> kPanelIds = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 15, 16};
 
-QString SourcePath(int panelId)
-{
+QString SourcePath(int panelId) {
     return QStringLiteral(VELORINDER_SOURCE_DIR "/resources/uir/panel%1.ui").arg(panelId);
 }
 
-std::unique_ptr<QWidget> LoadFrom(const QString &path, QString *error)
-{
+std::unique_ptr<QWidget> LoadFrom(const QString &path, QString *error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("cannot open ") + path;
@@ -76,13 +72,11 @@ std::unique_ptr<QWidget> LoadFrom(const QString &path, QString *error)
     }
     PanelLoader loader;
     std::unique_ptr<QWidget> panel(loader.load(&file));
-    if (!panel)
-        *error = loader.errorString();
+    if (!panel) *error = loader.errorString();
     return panel;
 }
 
-std::unique_ptr<QWidget> LoadPanelFile(int panelId)
-{
+std::unique_ptr<QWidget> LoadPanelFile(int panelId) {
     QString error;
     auto panel = LoadFrom(SourcePath(panelId), &error);
     EXPECT_TRUE(panel) << "panel " << panelId << ": " << error.toStdString();
@@ -95,18 +89,15 @@ struct Controls {
     std::vector<int> duplicates;
 };
 
-Controls CollectControls(QWidget *panel)
-{
+Controls CollectControls(QWidget *panel) {
     Controls result;
     for (QWidget *w : panel->findChildren<QWidget *>()) {
         const QVariant id = w->property("ctrlId");
-        if (!id.isValid())
-            continue;
+        if (!id.isValid()) continue;
         bool ok = false;
         const int n = id.toInt(&ok);
         EXPECT_TRUE(ok) << "ctrlId of " << w->objectName().toStdString() << " is not a number";
-        if (!result.byId.emplace(n, w).second)
-            result.duplicates.push_back(n);
+        if (!result.byId.emplace(n, w).second) result.duplicates.push_back(n);
     }
     return result;
 }
@@ -124,22 +115,27 @@ struct PanelExpectation {
     std::vector<ControlExpectation> controls;
 };
 
-const std::vector<PanelExpectation> &PanelExpectations()
-{
+const std::vector<PanelExpectation> &PanelExpectations() {
     static const std::vector<PanelExpectation> specs = {
-        {1, "QWidget", "",
+        {1,
+         "QWidget",
+         "",
          {{2, "QPushButton", "Communication"},
           {3, "QPushButton", "Communication"},
           {4, "QPlainTextEdit", ""},
           {5, "QPushButton", "Communication"},
           {6, "QSpinBox", ""}}},
-        {2, "QWidget", "",
+        {2,
+         "QWidget",
+         "",
          {{2, "QPushButton", "IndexGraphe"},
           {3, "QPushButton", "IndexGraphe"},
           {4, "QPlainTextEdit", ""},
           {5, "QListWidget", ""}}},
         {3, "QWidget", "", {{2, "QLabel", ""}, {3, "QLabel", ""}}},
-        {4, "QWidget", "",
+        {4,
+         "QWidget",
+         "",
          {{2, "QPushButton", ""},
           {3, "QPushButton", ""},
           {4, "QPushButton", ""},
@@ -147,7 +143,9 @@ const std::vector<PanelExpectation> &PanelExpectations()
           {6, "QPushButton", ""},
           {7, "QLineEdit", ""},
           {8, "QPlainTextEdit", ""}}},
-        {5, "QWidget", "",
+        {5,
+         "QWidget",
+         "",
          {{2, "QPushButton", ""},
           {3, "QPushButton", ""},
           {4, "QDoubleSpinBox", ""},
@@ -155,28 +153,33 @@ const std::vector<PanelExpectation> &PanelExpectations()
           {6, "QCheckBox", ""},
           {7, "QCheckBox", ""},
           {8, "QSpinBox", ""}}},
-        {6, "QWidget", "",
+        {6,
+         "QWidget",
+         "",
          {{2, "QPushButton", ""},
           {3, "QPushButton", ""},
           {4, "QPushButton", ""},
           {5, "QListWidget", ""},
           {6, "QToolButton", ""}}},
-        {7, "QWidget", "",
-         {{2, "QPushButton", ""},
-          {3, "QPushButton", ""},
-          {4, "QSpinBox", ""}}},
-        {8, "QWidget", "",
+        {7, "QWidget", "", {{2, "QPushButton", ""}, {3, "QPushButton", ""}, {4, "QSpinBox", ""}}},
+        {8,
+         "QWidget",
+         "",
          {{2, "QPushButton", ""},
           {3, "QPushButton", ""},
           {4, "QComboBox", ""},
           {5, "QDoubleSpinBox", ""},
           {6, "QDoubleSpinBox", ""}}},
-        {9, "QWidget", "Repere_fenetre",
+        {9,
+         "QWidget",
+         "Repere_fenetre",
          {{2, "QScrollBar", ""},
           {3, "QCustomPlot", "ValCurseur"},
           {4, "QLabel", ""},
           {5, "QLabel", ""}}},
-        {10, "QWidget", "",
+        {10,
+         "QWidget",
+         "",
          {{2, "QPushButton", ""},
           {3, "QPushButton", ""},
           {4, "QLineEdit", ""},
@@ -184,30 +187,33 @@ const std::vector<PanelExpectation> &PanelExpectations()
           {6, "QPushButton", ""},
           {7, "QPushButton", ""},
           {8, "QPushButton", ""}}},
-        {11, "QWidget", "",
-         {{2, "QLabel", ""}, {3, "QLabel", ""}, {4, "QPushButton", ""}}},
-        {12, "QWidget", "",
+        {11, "QWidget", "", {{2, "QLabel", ""}, {3, "QLabel", ""}, {4, "QPushButton", ""}}},
+        {12,
+         "QWidget",
+         "",
          {{2, "QPushButton", "Quitter_Data"}, {3, "QListWidget", "IndexTableau"}}},
         {14, "QWidget", "", {}},
-        {15, "QWidget", "",
+        {15,
+         "QWidget",
+         "",
          {{2, "QLabel", ""},
           {3, "QProgressBar", ""},
           {4, "QLabel", ""},
           {5, "QLabel", ""},
           {6, "QPushButton", "StopImport"}}},
-        {16, "QMainWindow", "Fenetre",
+        {16,
+         "QMainWindow",
+         "Fenetre",
          {{2, "QPushButton", "Sortir"}, {3, "QLabel", ""}, {4, "QLabel", ""}}},
     };
     return specs;
 }
 
-std::string Str(const QVariant &v)
-{
+std::string Str(const QVariant &v) {
     return v.isValid() ? v.toString().toStdString() : std::string();
 }
 
-TEST(UirFiles, TheResourceFolderHoldsExactlyThePanelsOfTheProgram)
-{
+TEST(UirFiles, TheResourceFolderHoldsExactlyThePanelsOfTheProgram) {
     const QDir dir(QStringLiteral(VELORINDER_SOURCE_DIR "/resources/uir"));
     std::set<std::string> found;
     for (const QString &name : dir.entryList({QStringLiteral("*.ui")}, QDir::Files))
@@ -218,13 +224,11 @@ TEST(UirFiles, TheResourceFolderHoldsExactlyThePanelsOfTheProgram)
     EXPECT_EQ(found, expected);
 }
 
-TEST(UirFiles, EveryPanelLoadsAndNumbersItsControlsOnce)
-{
+TEST(UirFiles, EveryPanelLoadsAndNumbersItsControlsOnce) {
     for (int id : kPanelIds) {
         SCOPED_TRACE("panel " + std::to_string(id));
         auto panel = LoadPanelFile(id);
-        if (!panel)
-            continue;
+        if (!panel) continue;
         EXPECT_FALSE(panel->windowTitle().isEmpty());
         const Controls controls = CollectControls(panel.get());
         EXPECT_TRUE(controls.duplicates.empty())
@@ -235,13 +239,11 @@ TEST(UirFiles, EveryPanelLoadsAndNumbersItsControlsOnce)
     }
 }
 
-TEST(UirFiles, ControlsHaveTheKindsAndCallbacksTheProgramUses)
-{
+TEST(UirFiles, ControlsHaveTheKindsAndCallbacksTheProgramUses) {
     for (const PanelExpectation &expected : PanelExpectations()) {
         SCOPED_TRACE("panel " + std::to_string(expected.panelId));
         auto panel = LoadPanelFile(expected.panelId);
-        if (!panel)
-            continue;
+        if (!panel) continue;
         EXPECT_STREQ(panel->metaObject()->className(), expected.topClass);
         EXPECT_EQ(Str(panel->property("callback")), expected.panelCallback);
         const Controls controls = CollectControls(panel.get());
@@ -258,23 +260,20 @@ TEST(UirFiles, ControlsHaveTheKindsAndCallbacksTheProgramUses)
         }
         // A numbered control the program does not know would be a dangling number.
         for (const auto &[n, w] : controls.byId)
-            EXPECT_TRUE(expectedIds.count(n)) << "unexpected control " << n << " ("
-                                              << w->objectName().toStdString() << ")";
+            EXPECT_TRUE(expectedIds.count(n))
+                << "unexpected control " << n << " (" << w->objectName().toStdString() << ")";
     }
 }
 
-TEST(UirFiles, LabelWidgetsNameLabelsOfTheSamePanel)
-{
+TEST(UirFiles, LabelWidgetsNameLabelsOfTheSamePanel) {
     int labelled = 0;
     for (int id : kPanelIds) {
         SCOPED_TRACE("panel " + std::to_string(id));
         auto panel = LoadPanelFile(id);
-        if (!panel)
-            continue;
+        if (!panel) continue;
         for (const auto &[n, w] : CollectControls(panel.get()).byId) {
             const QVariant name = w->property("labelWidget");
-            if (!name.isValid())
-                continue;
+            if (!name.isValid()) continue;
             ++labelled;
             auto *label = panel->findChild<QLabel *>(name.toString());
             EXPECT_NE(label, nullptr) << "control " << n << " names " << Str(name);
@@ -285,8 +284,7 @@ TEST(UirFiles, LabelWidgetsNameLabelsOfTheSamePanel)
     EXPECT_GE(labelled, 8);
 }
 
-TEST(UirFiles, PanelsShowTheProgramTextsTheLanguageRoutinesReplace)
-{
+TEST(UirFiles, PanelsShowTheProgramTextsTheLanguageRoutinesReplace) {
     auto comm = LoadPanelFile(1);
     ASSERT_TRUE(comm);
     EXPECT_EQ(comm->windowTitle().toStdString(), "parameters of communication");
@@ -320,13 +318,13 @@ TEST(UirFiles, PanelsShowTheProgramTextsTheLanguageRoutinesReplace)
     auto about = LoadPanelFile(11);
     ASSERT_TRUE(about);
     const Controls aboutControls = CollectControls(about.get());
-    EXPECT_EQ(qobject_cast<QLabel *>(aboutControls.byId.at(2))->text().toStdString(), "Developed by :");
+    EXPECT_EQ(qobject_cast<QLabel *>(aboutControls.byId.at(2))->text().toStdString(),
+              "Developed by :");
     EXPECT_EQ(qobject_cast<QLabel *>(aboutControls.byId.at(3))->text().toStdString(),
               "Project leader :");
 }
 
-TEST(UirFiles, DialogsStartInTheStateTheirOpeningExpects)
-{
+TEST(UirFiles, DialogsStartInTheStateTheirOpeningExpects) {
     // Alarm levels are dimmed until their box is checked.
     auto alarm = LoadPanelFile(5);
     ASSERT_TRUE(alarm);
@@ -366,8 +364,7 @@ TEST(UirFiles, DialogsStartInTheStateTheirOpeningExpects)
     EXPECT_TRUE(b.byId.at(3)->isHidden());
 }
 
-TEST(UirFiles, GraphWindowTemplateHoldsGraphScrollBarAndTexts)
-{
+TEST(UirFiles, GraphWindowTemplateHoldsGraphScrollBarAndTexts) {
     auto panel = LoadPanelFile(9);
     ASSERT_TRUE(panel);
     const Controls c = CollectControls(panel.get());
@@ -390,8 +387,7 @@ struct MenuItemSpec {
     const char *callback;
 };
 
-TEST(UirFiles, MainPanelHasTheGraphAreaAndEveryMenuIdentifierOnce)
-{
+TEST(UirFiles, MainPanelHasTheGraphAreaAndEveryMenuIdentifierOnce) {
     auto panel = LoadPanelFile(16);
     ASSERT_TRUE(panel);
     auto *main = qobject_cast<QMainWindow *>(panel.get());
@@ -418,12 +414,10 @@ TEST(UirFiles, MainPanelHasTheGraphAreaAndEveryMenuIdentifierOnce)
     for (QMenu *m : main->findChildren<QMenu *>()) {
         ++menuIdCount[m->property("menuId").toInt()];
         for (QAction *a : m->actions()) {
-            if (a->isSeparator() || a->menu())
-                continue;
+            if (a->isSeparator() || a->menu()) continue;
             const QVariant id = a->property("itemId");
             ASSERT_TRUE(id.isValid()) << "item \"" << a->text().toStdString() << "\" has no itemId";
-            if (!items.emplace(id.toInt(), a).second)
-                duplicateItems.push_back(id.toInt());
+            if (!items.emplace(id.toInt(), a).second) duplicateItems.push_back(id.toInt());
             const QVariant own = a->property("callback");
             itemCallback[id.toInt()] = own.isValid() ? Str(own) : Str(m->property("callback"));
         }
@@ -445,19 +439,44 @@ TEST(UirFiles, MainPanelHasTheGraphAreaAndEveryMenuIdentifierOnce)
     EXPECT_EQ(Str(language->property("callback")), "Gestion_options");
 
     const std::vector<MenuItemSpec> expected = {
-        {3, "Gestion_fichier"},     {4, "Gestion_fichier"},    {5, "Gestion_fichier"},
-        {7, "Gestion_fichier"},     {9, "Gestion_fichier"},    {12, "Gestion_import"},
-        {14, "Gestion_import"},     {16, "Gestion_import"},    {18, "Gestion_import"},
-        {20, ""},    {22, ""},   {23, ""},
-        {24, ""},    {25, ""},   {26, ""},
-        {28, ""},    {29, ""},   {31, "Gestion_traitement"},
-        {32, "Gestion_traitement"}, {33, "Gestion_traitement"},
-        {37, "Gestion_options"},    {38, "Gestion_options"},   {39, "Gestion_options"},
-        {40, "Gestion_options"},    {41, "Gestion_options"},   {43, "Gestion_options"},
-        {45, "Gestion_affichage"},  {46, "Gestion_affichage"}, {47, "Gestion_affichage"},
-        {48, "Gestion_affichage"},  {50, "Gestion_affichage"}, {52, "Gestion_affichage"},
-        {53, "Gestion_affichage"},  {55, "Gestion_fenetre"},   {56, "Gestion_fenetre"},
-        {58, "Gestion_fenetre"},    {61, ""},      {62, ""},
+        {3, "Gestion_fichier"},
+        {4, "Gestion_fichier"},
+        {5, "Gestion_fichier"},
+        {7, "Gestion_fichier"},
+        {9, "Gestion_fichier"},
+        {12, "Gestion_import"},
+        {14, "Gestion_import"},
+        {16, "Gestion_import"},
+        {18, "Gestion_import"},
+        {20, ""},
+        {22, ""},
+        {23, ""},
+        {24, ""},
+        {25, ""},
+        {26, ""},
+        {28, ""},
+        {29, ""},
+        {31, "Gestion_traitement"},
+        {32, "Gestion_traitement"},
+        {33, "Gestion_traitement"},
+        {37, "Gestion_options"},
+        {38, "Gestion_options"},
+        {39, "Gestion_options"},
+        {40, "Gestion_options"},
+        {41, "Gestion_options"},
+        {43, "Gestion_options"},
+        {45, "Gestion_affichage"},
+        {46, "Gestion_affichage"},
+        {47, "Gestion_affichage"},
+        {48, "Gestion_affichage"},
+        {50, "Gestion_affichage"},
+        {52, "Gestion_affichage"},
+        {53, "Gestion_affichage"},
+        {55, "Gestion_fenetre"},
+        {56, "Gestion_fenetre"},
+        {58, "Gestion_fenetre"},
+        {61, ""},
+        {62, ""},
         {64, ""},
     };
     std::set<int> expectedIds;
@@ -486,35 +505,52 @@ TEST(UirFiles, MainPanelHasTheGraphAreaAndEveryMenuIdentifierOnce)
     EXPECT_TRUE(c.byId.count(3) && c.byId.count(4));
 }
 
-TEST(UirFiles, EveryCallbackNameIsOneTheProgramDefines)
-{
+TEST(UirFiles, EveryCallbackNameIsOneTheProgramDefines) {
     const std::set<std::string> known = {
-        "Communication", "IndexGraphe",    "Lancer_excel",    "Exporter_excel", "Alarmes",
-        "couleurs",      "Constante",      "Echelle",         "Repere_fenetre", "ValCurseur",
-        "Minmax",        "Quitter_aide",   "Quitter_Data",    "IndexTableau",   "StopImport",
-        "Fenetre",       "Sortir",         "Gestion_fichier", "Gestion_import", "Gestion_edition",
-        "Gestion_traitement", "Gestion_options", "Gestion_affichage", "Gestion_fenetre",
+        "Communication",
+        "IndexGraphe",
+        "Lancer_excel",
+        "Exporter_excel",
+        "Alarmes",
+        "couleurs",
+        "Constante",
+        "Echelle",
+        "Repere_fenetre",
+        "ValCurseur",
+        "Minmax",
+        "Quitter_aide",
+        "Quitter_Data",
+        "IndexTableau",
+        "StopImport",
+        "Fenetre",
+        "Sortir",
+        "Gestion_fichier",
+        "Gestion_import",
+        "Gestion_edition",
+        "Gestion_traitement",
+        "Gestion_options",
+        "Gestion_affichage",
+        "Gestion_fenetre",
         "Gestion_aide",
     };
     for (int id : kPanelIds) {
         SCOPED_TRACE("panel " + std::to_string(id));
         auto panel = LoadPanelFile(id);
-        if (!panel)
-            continue;
+        if (!panel) continue;
         std::vector<QObject *> objects = {panel.get()};
         for (QObject *o : panel->findChildren<QObject *>())
             objects.push_back(o);
         for (QObject *o : objects) {
             const QVariant cb = o->property("callback");
             if (cb.isValid()) {
-                EXPECT_TRUE(known.count(Str(cb))) << o->objectName().toStdString() << ": " << Str(cb);
+                EXPECT_TRUE(known.count(Str(cb)))
+                    << o->objectName().toStdString() << ": " << Str(cb);
             }
         }
     }
 }
 
-TEST(UirFiles, TheBuiltResourceFileHoldsEveryPanel)
-{
+TEST(UirFiles, TheBuiltResourceFileHoldsEveryPanel) {
     const QString rcc = QStringLiteral(VELORINDER_PROGRAM_DIR "/VELORPNL.UIR");
     ASSERT_TRUE(QResource::registerResource(rcc)) << rcc.toStdString();
     for (int id : kPanelIds) {
@@ -523,6 +559,19 @@ TEST(UirFiles, TheBuiltResourceFileHoldsEveryPanel)
         EXPECT_TRUE(panel) << "panel " << id << ": " << error.toStdString();
     }
     QResource::unregisterResource(rcc);
+}
+
+// Pictures of every panel as the resource file lays it out, for a person to
+// look at: VELORINDER_PICTURES=<dir>.
+TEST(UirFiles, Pictures) {
+    const char *out = std::getenv("VELORINDER_PICTURES");
+    if (!out) GTEST_SKIP() << "VELORINDER_PICTURES not set";
+    for (int id : kPanelIds) {
+        auto panel = LoadPanelFile(id);
+        ASSERT_TRUE(panel) << "panel " << id;
+        panel->adjustSize();
+        EXPECT_TRUE(panel->grab().save(QStringLiteral("%1/panel%2.png").arg(out).arg(id)));
+    }
 }
 
 } // namespace

@@ -5,62 +5,58 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <pthread.h>
+#include <string>
 #include <unistd.h>
 
 namespace {
 
-void Usage(std::FILE* f)
-{
-    std::fprintf(f,
-        "Usage: rd5150-sim --link PATH [options]\n"
-        "Simulates an RD5150 rotation and speed meter on a pseudo-terminal whose\n"
-        "device is linked as PATH (for example <program dir>/COM1). Runs until\n"
-        "SIGINT or SIGTERM, then removes the link.\n"
-        "\n"
-        "Protocol: \" \\r\\n\" -> \"*E\"; \"Md\\r\\n\" -> number of recordings;\n"
-        "\"Mg\\r\\n\" -> next recording line (silence when none is left);\n"
-        "\"Mc\\r\\n\" -> erase memory, \"OK\". Replies end in LF.\n"
-        "\n"
-        "Options:\n"
-        "  --link PATH            where to link the device (required)\n"
-        "  --recordings FILE      recordings to hold (default: six demo recordings)\n"
-        "  --empty                hold no recordings\n"
-        "  --unpaced              send as fast as possible (default: 10 bits per\n"
-        "                         byte at the baud rate)\n"
-        "  --baud N               baud rate for pacing (default 38400)\n"
-        "  --crlf                 end replies with CR LF instead of LF\n"
-        "  --lower-presence       answer the presence test with \"*e\"\n"
-        "  --refuse-md N          refuse the next N \"Md\" requests with \"*EX\"\n"
-        "  --refuse-mc N          refuse the next N \"Mc\" requests with \"*EX\"\n"
-        "  --refuse-lower         refusals are \"*ex\" instead of \"*EX\"\n"
-        "  --short-line K:LEN[:REPEAT[:then]]\n"
-        "                         answer the K-th \"Mg\" (0-based) with REPEAT lines\n"
-        "                         of LEN characters (25: too short, 30: skipped);\n"
-        "                         with \":then\" the next recording follows them;\n"
-        "                         may be given several times\n"
-        "  --silent-after N       send no reply after N requests\n"
-        "  --cut K:CHARS          cut the answer to the K-th \"Mg\" after CHARS\n"
-        "                         characters, without line end\n"
-        "  --stray TEXT[:COUNT]   send TEXT before each of the next COUNT replies\n"
-        "                         (default every reply); \\xHH escapes allowed\n"
-        "  --reply-delay MS       wait MS milliseconds before each reply\n"
-        "  --help                 this text\n"
-        "\n");
+void Usage(std::FILE *f) {
+    std::fprintf(f, "Usage: rd5150-sim --link PATH [options]\n"
+                    "Simulates an RD5150 rotation and speed meter on a pseudo-terminal whose\n"
+                    "device is linked as PATH (for example <program dir>/COM1). Runs until\n"
+                    "SIGINT or SIGTERM, then removes the link.\n"
+                    "\n"
+                    "Protocol: \" \\r\\n\" -> \"*E\"; \"Md\\r\\n\" -> number of recordings;\n"
+                    "\"Mg\\r\\n\" -> next recording line (silence when none is left);\n"
+                    "\"Mc\\r\\n\" -> erase memory, \"OK\". Replies end in LF.\n"
+                    "\n"
+                    "Options:\n"
+                    "  --link PATH            where to link the device (required)\n"
+                    "  --recordings FILE      recordings to hold (default: six demo recordings)\n"
+                    "  --empty                hold no recordings\n"
+                    "  --unpaced              send as fast as possible (default: 10 bits per\n"
+                    "                         byte at the baud rate)\n"
+                    "  --baud N               baud rate for pacing (default 38400)\n"
+                    "  --crlf                 end replies with CR LF instead of LF\n"
+                    "  --lower-presence       answer the presence test with \"*e\"\n"
+                    "  --refuse-md N          refuse the next N \"Md\" requests with \"*EX\"\n"
+                    "  --refuse-mc N          refuse the next N \"Mc\" requests with \"*EX\"\n"
+                    "  --refuse-lower         refusals are \"*ex\" instead of \"*EX\"\n"
+                    "  --short-line K:LEN[:REPEAT[:then]]\n"
+                    "                         answer the K-th \"Mg\" (0-based) with REPEAT lines\n"
+                    "                         of LEN characters (25: too short, 30: skipped);\n"
+                    "                         with \":then\" the next recording follows them;\n"
+                    "                         may be given several times\n"
+                    "  --silent-after N       send no reply after N requests\n"
+                    "  --cut K:CHARS          cut the answer to the K-th \"Mg\" after CHARS\n"
+                    "                         characters, without line end\n"
+                    "  --stray TEXT[:COUNT]   send TEXT before each of the next COUNT replies\n"
+                    "                         (default every reply); \\xHH escapes allowed\n"
+                    "  --reply-delay MS       wait MS milliseconds before each reply\n"
+                    "  --help                 this text\n"
+                    "\n");
     std::fputs(rd5150::RecordingsFileHelp(), f);
 }
 
-bool ToLong(const char* s, long& v)
-{
+bool ToLong(const char *s, long &v) {
     if (!s || !*s) return false;
-    char* end = nullptr;
+    char *end = nullptr;
     v = std::strtol(s, &end, 10);
     return *end == '\0';
 }
 
-std::string Unescape(const std::string& s)
-{
+std::string Unescape(const std::string &s) {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x') {
@@ -75,19 +71,18 @@ std::string Unescape(const std::string& s)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char **argv) {
     std::string link, recordingsFile;
     bool empty = false;
     rd5150::Options opt;
-    auto need = [&](int& i) -> const char* {
+    auto need = [&](int &i) -> const char * {
         if (i + 1 >= argc) {
             std::fprintf(stderr, "rd5150-sim: %s needs a value\n", argv[i]);
             std::exit(2);
         }
         return argv[++i];
     };
-    auto bad = [&](const char* what, const char* value) {
+    auto bad = [&](const char *what, const char *value) {
         std::fprintf(stderr, "rd5150-sim: bad value for %s: %s\n", what, value);
         std::exit(2);
     };
@@ -106,7 +101,7 @@ int main(int argc, char** argv)
         } else if (a == "--unpaced") {
             opt.paced = false;
         } else if (a == "--baud") {
-            const char* v = need(i);
+            const char *v = need(i);
             if (!ToLong(v, n) || n <= 0) bad("--baud", v);
             opt.baud = n;
         } else if (a == "--crlf") {
@@ -114,18 +109,19 @@ int main(int argc, char** argv)
         } else if (a == "--lower-presence") {
             opt.lowerCasePresence = true;
         } else if (a == "--refuse-md" || a == "--refuse-mc") {
-            const char* v = need(i);
+            const char *v = need(i);
             if (!ToLong(v, n) || n < 0) bad(a.c_str(), v);
             (a == "--refuse-md" ? opt.refuseMd : opt.refuseMc) = static_cast<int>(n);
         } else if (a == "--refuse-lower") {
             opt.refuseLowerCase = true;
         } else if (a == "--short-line") {
-            const char* v = need(i);
+            const char *v = need(i);
             rd5150::ShortLine s;
             long k = 0, len = 0, rep = 1;
             char then[8] = "";
             const int got = std::sscanf(v, "%ld:%ld:%ld:%7s", &k, &len, &rep, then);
-            if (got < 2 || k < 0 || len < 0 || rep < 1 || (got == 4 && std::strcmp(then, "then") != 0))
+            if (got < 2 || k < 0 || len < 0 || rep < 1 ||
+                (got == 4 && std::strcmp(then, "then") != 0))
                 bad("--short-line", v);
             s.atMg = k;
             s.length = static_cast<std::size_t>(len);
@@ -133,11 +129,11 @@ int main(int argc, char** argv)
             s.thenRecording = got == 4;
             opt.shortLines.push_back(s);
         } else if (a == "--silent-after") {
-            const char* v = need(i);
+            const char *v = need(i);
             if (!ToLong(v, n) || n < 0) bad("--silent-after", v);
             opt.silentAfter = n;
         } else if (a == "--cut") {
-            const char* v = need(i);
+            const char *v = need(i);
             long k = 0, chars = 0;
             if (std::sscanf(v, "%ld:%ld", &k, &chars) != 2 || k < 0 || chars < 0) bad("--cut", v);
             opt.cutAtMg = k;
@@ -151,7 +147,7 @@ int main(int argc, char** argv)
             }
             opt.strayBytes = Unescape(v);
         } else if (a == "--reply-delay") {
-            const char* v = need(i);
+            const char *v = need(i);
             if (!ToLong(v, n) || n < 0) bad("--reply-delay", v);
             opt.replyDelay = std::chrono::milliseconds(n);
         } else {

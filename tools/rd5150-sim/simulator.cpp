@@ -35,8 +35,7 @@ struct Chunk {
     std::string bytes;
 };
 
-std::string ShortLineText(std::size_t length)
-{
+std::string ShortLineText(std::size_t length) {
     std::string s = "9999;0;1;001.00;00001;";
     while (s.size() < length)
         s += "0.00E+0;";
@@ -44,8 +43,7 @@ std::string ShortLineText(std::size_t length)
     return s;
 }
 
-std::string WithoutFlowBytes(std::string s)
-{
+std::string WithoutFlowBytes(std::string s) {
     std::erase(s, XON);
     std::erase(s, XOFF);
     return s;
@@ -77,8 +75,7 @@ struct Simulator::State {
     std::string inBuf;
     Clock::time_point nextByteTime{};
 
-    void Wake()
-    {
+    void Wake() {
         if (wake[1] >= 0) {
             char c = 1;
             [[maybe_unused]] auto n = ::write(wake[1], &c, 1);
@@ -89,22 +86,20 @@ struct Simulator::State {
     {
         if (!options.strayBytes.empty() && options.strayCount != 0) {
             bytes = WithoutFlowBytes(options.strayBytes) + bytes;
-            if (options.strayCount > 0)
-                --options.strayCount;
+            if (options.strayCount > 0) --options.strayCount;
         }
         replies.push_back(bytes);
         out.push_back({Clock::now() + options.replyDelay, std::move(bytes)});
     }
 
-    void HandleRequest(const std::string& request) // under mu
+    void HandleRequest(const std::string &request) // under mu
     {
         requests.push_back(request);
         cv.notify_all();
         const long index = requestCounter++;
         const bool isMg = request == "Mg";
         const long mgIndex = isMg ? mgCounter++ : -1;
-        if (options.silentAfter >= 0 && index >= options.silentAfter)
-            return;
+        if (options.silentAfter >= 0 && index >= options.silentAfter) return;
         const std::string end = options.crlf ? "\r\n" : "\n";
         const std::string refusal = options.refuseLowerCase ? "*ex" : "*EX";
 
@@ -118,13 +113,11 @@ struct Simulator::State {
         } else if (isMg) {
             std::string reply;
             bool shortOnly = false;
-            for (const ShortLine& s : options.shortLines) {
-                if (s.atMg != mgIndex)
-                    continue;
+            for (const ShortLine &s : options.shortLines) {
+                if (s.atMg != mgIndex) continue;
                 for (int i = 0; i < s.repeat; ++i)
                     reply += ShortLineText(s.length) + end;
-                if (!s.thenRecording)
-                    shortOnly = true;
+                if (!s.thenRecording) shortOnly = true;
             }
             if (!shortOnly && !recordings.empty()) {
                 std::string line = FormatRecordingLine(recordings.front());
@@ -135,8 +128,7 @@ struct Simulator::State {
                     reply += line + end;
             }
             // No recording left and nothing injected: the instrument stays silent.
-            if (!reply.empty())
-                Queue(std::move(reply));
+            if (!reply.empty()) Queue(std::move(reply));
         } else if (request == "Mc") {
             if (options.refuseMc > 0) {
                 --options.refuseMc;
@@ -152,17 +144,22 @@ struct Simulator::State {
         }
     }
 
-    void OnInput(const char* data, std::size_t n) // under mu
+    void OnInput(const char *data, std::size_t n) // under mu
     {
         for (std::size_t i = 0; i < n; ++i) {
             const char c = data[i];
-            if (c == XOFF) { paused = true; continue; }
-            if (c == XON) { paused = false; continue; }
+            if (c == XOFF) {
+                paused = true;
+                continue;
+            }
+            if (c == XON) {
+                paused = false;
+                continue;
+            }
             if (c == '\n') {
                 std::string request = inBuf;
                 inBuf.clear();
-                if (!request.empty() && request.back() == '\r')
-                    request.pop_back();
+                if (!request.empty() && request.back() == '\r') request.pop_back();
                 HandleRequest(request);
                 continue;
             }
@@ -183,14 +180,15 @@ struct Simulator::State {
     // Writes what is due; returns how long the thread may sleep (ms) before
     // something else becomes due, or -1 for "until input".
     // Sets wantPollOut when a write would block.
-    long WriteDue(bool& wantPollOut) // under mu
+    long WriteDue(bool &wantPollOut) // under mu
     {
         wantPollOut = false;
         while (!out.empty() && !paused) {
-            Chunk& c = out.front();
+            Chunk &c = out.front();
             const auto now = Clock::now();
             if (now < c.notBefore)
-                return std::max<long>(1, std::chrono::ceil<std::chrono::milliseconds>(c.notBefore - now).count());
+                return std::max<long>(
+                    1, std::chrono::ceil<std::chrono::milliseconds>(c.notBefore - now).count());
             std::size_t allowed = c.bytes.size();
             std::chrono::nanoseconds byteTime{0};
             if (options.paced && options.baud > 0) {
@@ -198,7 +196,9 @@ struct Simulator::State {
                 if (nextByteTime < now - std::chrono::milliseconds(5))
                     nextByteTime = now; // idle line: start now, no burst for lost time
                 if (now < nextByteTime)
-                    return std::max<long>(1, std::chrono::ceil<std::chrono::milliseconds>(nextByteTime - now).count());
+                    return std::max<long>(
+                        1,
+                        std::chrono::ceil<std::chrono::milliseconds>(nextByteTime - now).count());
                 allowed = std::min<std::size_t>(allowed, 1 + (now - nextByteTime) / byteTime);
             }
             const ssize_t w = ::write(master, c.bytes.data(), allowed);
@@ -207,25 +207,21 @@ struct Simulator::State {
                     wantPollOut = true;
                     return 50;
                 }
-                if (errno == EINTR)
-                    continue;
+                if (errno == EINTR) continue;
                 OnHangup(); // EIO: no client
                 return 10;
             }
-            if (options.paced)
-                nextByteTime += byteTime * w;
+            if (options.paced) nextByteTime += byteTime * w;
             c.bytes.erase(0, static_cast<std::size_t>(w));
             if (c.bytes.empty()) {
                 out.pop_front();
-                if (out.empty())
-                    cv.notify_all();
+                if (out.empty()) cv.notify_all();
             }
         }
         return out.empty() ? -1 : 100; // paused: wait for XON (input)
     }
 
-    void Run()
-    {
+    void Run() {
         char buf[4096];
         while (!stop.load()) {
             long sleepMs;
@@ -239,8 +235,7 @@ struct Simulator::State {
             const int timeout = sleepMs < 0 ? 500 : static_cast<int>(std::min<long>(sleepMs, 500));
             const int r = ::poll(fds, 2, timeout);
             if (r < 0) {
-                if (errno == EINTR)
-                    continue;
+                if (errno == EINTR) continue;
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 continue;
             }
@@ -275,26 +270,26 @@ struct Simulator::State {
 
 Simulator::Simulator() : state_(std::make_unique<State>()) {}
 
-Simulator::Simulator(std::vector<Recording> recordings, Options options) : Simulator()
-{
+Simulator::Simulator(std::vector<Recording> recordings, Options options) : Simulator() {
     state_->recordings.assign(recordings.begin(), recordings.end());
     state_->options = std::move(options);
 }
 
-Simulator::~Simulator() { Stop(); }
+Simulator::~Simulator() {
+    Stop();
+}
 
-bool Simulator::Start(const std::string& linkPath)
-{
-    State& s = *state_;
+bool Simulator::Start(const std::string &linkPath) {
+    State &s = *state_;
     if (s.thread.joinable()) {
         std::lock_guard lock(s.mu);
         s.lastError = "already running";
         return false;
     }
-    auto fail = [&](const std::string& what) {
+    auto fail = [&](const std::string &what) {
         const std::string msg = what + ": " + std::strerror(errno);
         if (s.master >= 0) ::close(s.master);
-        for (int& fd : s.wake)
+        for (int &fd : s.wake)
             if (fd >= 0) ::close(fd), fd = -1;
         s.master = -1;
         std::lock_guard lock(s.mu);
@@ -303,29 +298,22 @@ bool Simulator::Start(const std::string& linkPath)
     };
 
     s.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (s.master < 0)
-        return fail("posix_openpt");
-    if (::grantpt(s.master) != 0)
-        return fail("grantpt");
-    if (::unlockpt(s.master) != 0)
-        return fail("unlockpt");
+    if (s.master < 0) return fail("posix_openpt");
+    if (::grantpt(s.master) != 0) return fail("grantpt");
+    if (::unlockpt(s.master) != 0) return fail("unlockpt");
     char name[256];
-    if (::ptsname_r(s.master, name, sizeof name) != 0)
-        return fail("ptsname_r");
+    if (::ptsname_r(s.master, name, sizeof name) != 0) return fail("ptsname_r");
     termios t{};
-    if (::tcgetattr(s.master, &t) != 0)
-        return fail("tcgetattr");
+    if (::tcgetattr(s.master, &t) != 0) return fail("tcgetattr");
     ::cfmakeraw(&t);
     t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
     t.c_cflag |= CLOCAL | CREAD;
     ::cfsetspeed(&t, B38400);
-    if (::tcsetattr(s.master, TCSANOW, &t) != 0)
-        return fail("tcsetattr");
-    if (::pipe2(s.wake, O_NONBLOCK | O_CLOEXEC) != 0)
-        return fail("pipe2");
+    if (::tcsetattr(s.master, TCSANOW, &t) != 0) return fail("tcsetattr");
+    if (::pipe2(s.wake, O_NONBLOCK | O_CLOEXEC) != 0) return fail("pipe2");
     ::fcntl(s.master, F_SETFD, FD_CLOEXEC);
 
-    struct stat st{};
+    struct stat st {};
     if (::lstat(linkPath.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {
             errno = EEXIST;
@@ -333,8 +321,7 @@ bool Simulator::Start(const std::string& linkPath)
         }
         ::unlink(linkPath.c_str());
     }
-    if (::symlink(name, linkPath.c_str()) != 0)
-        return fail("symlink " + linkPath);
+    if (::symlink(name, linkPath.c_str()) != 0) return fail("symlink " + linkPath);
 
     {
         std::lock_guard lock(s.mu);
@@ -353,20 +340,18 @@ bool Simulator::Start(const std::string& linkPath)
     return true;
 }
 
-void Simulator::Stop()
-{
-    State& s = *state_;
-    if (!s.thread.joinable())
-        return;
+void Simulator::Stop() {
+    State &s = *state_;
+    if (!s.thread.joinable()) return;
     s.stop = true;
     s.Wake();
     s.thread.join();
     ::close(s.master);
     s.master = -1;
-    for (int& fd : s.wake)
+    for (int &fd : s.wake)
         ::close(fd), fd = -1;
     std::lock_guard lock(s.mu);
-    struct stat st{};
+    struct stat st {};
     if (!s.linkPath.empty() && ::lstat(s.linkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         char target[256];
         const ssize_t n = ::readlink(s.linkPath.c_str(), target, sizeof target - 1);
@@ -378,32 +363,27 @@ void Simulator::Stop()
     s.cv.notify_all();
 }
 
-bool Simulator::IsRunning() const
-{
+bool Simulator::IsRunning() const {
     std::lock_guard lock(state_->mu);
     return state_->running;
 }
 
-std::string Simulator::LinkPath() const
-{
+std::string Simulator::LinkPath() const {
     std::lock_guard lock(state_->mu);
     return state_->linkPath;
 }
 
-std::string Simulator::DevicePath() const
-{
+std::string Simulator::DevicePath() const {
     std::lock_guard lock(state_->mu);
     return state_->devicePath;
 }
 
-std::string Simulator::LastError() const
-{
+std::string Simulator::LastError() const {
     std::lock_guard lock(state_->mu);
     return state_->lastError;
 }
 
-void Simulator::SetOptions(const Options& options)
-{
+void Simulator::SetOptions(const Options &options) {
     {
         std::lock_guard lock(state_->mu);
         state_->options = options;
@@ -413,64 +393,54 @@ void Simulator::SetOptions(const Options& options)
     state_->Wake();
 }
 
-Options Simulator::GetOptions() const
-{
+Options Simulator::GetOptions() const {
     std::lock_guard lock(state_->mu);
     return state_->options;
 }
 
-void Simulator::SetRecordings(std::vector<Recording> recordings)
-{
+void Simulator::SetRecordings(std::vector<Recording> recordings) {
     std::lock_guard lock(state_->mu);
     state_->recordings.assign(std::make_move_iterator(recordings.begin()),
                               std::make_move_iterator(recordings.end()));
 }
 
-std::vector<Recording> Simulator::Recordings() const
-{
+std::vector<Recording> Simulator::Recordings() const {
     std::lock_guard lock(state_->mu);
     return {state_->recordings.begin(), state_->recordings.end()};
 }
 
-std::size_t Simulator::RemainingRecordings() const
-{
+std::size_t Simulator::RemainingRecordings() const {
     std::lock_guard lock(state_->mu);
     return state_->recordings.size();
 }
 
-std::vector<std::string> Simulator::Requests() const
-{
+std::vector<std::string> Simulator::Requests() const {
     std::lock_guard lock(state_->mu);
     return state_->requests;
 }
 
-std::size_t Simulator::RequestCount() const
-{
+std::size_t Simulator::RequestCount() const {
     std::lock_guard lock(state_->mu);
     return state_->requests.size();
 }
 
-void Simulator::ClearRequests()
-{
+void Simulator::ClearRequests() {
     std::lock_guard lock(state_->mu);
     state_->requests.clear();
     state_->replies.clear();
 }
 
-std::vector<std::string> Simulator::Replies() const
-{
+std::vector<std::string> Simulator::Replies() const {
     std::lock_guard lock(state_->mu);
     return state_->replies;
 }
 
-bool Simulator::WaitForRequests(std::size_t n, std::chrono::milliseconds timeout) const
-{
+bool Simulator::WaitForRequests(std::size_t n, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(state_->mu);
     return state_->cv.wait_for(lock, timeout, [&] { return state_->requests.size() >= n; });
 }
 
-bool Simulator::WaitUntilSent(std::chrono::milliseconds timeout) const
-{
+bool Simulator::WaitUntilSent(std::chrono::milliseconds timeout) const {
     std::unique_lock lock(state_->mu);
     return state_->cv.wait_for(lock, timeout, [&] { return state_->out.empty(); });
 }

@@ -32,14 +32,14 @@ inline constexpr double kMissingSample = std::numeric_limits<double>::quiet_NaN(
 bool IsMissingSample(double v);
 
 struct Recording {
-    int number = 1;            // 1..9999, written in 4 digits
-    int mode = 0;              // mode digit 0..7 (0 NONE, 1 SMOOTH, 2 COUNT)
-    int unitIndex = 0;         // 0..15, index of the unit table (0 tr/min, 1 m/min,
-                               // 2 %, 3 ms, 4 Hz, 5 ft/min, 6 RPM, 7 m, 8 ft,
-                               // 9 tr, 10 Rev, 11 imp, 12..15 accelerations);
-                               // sent as the hex digit (unitIndex + 1) & 15
-    double coefficient = 1.0;  // 0..999.99, written "%06.2f" (e.g. 001.00)
-    int interval = 1;          // 0..99999 seconds, written in 5 digits
+    int number = 1;             // 1..9999, written in 4 digits
+    int mode = 0;               // mode digit 0..7 (0 NONE, 1 SMOOTH, 2 COUNT)
+    int unitIndex = 0;          // 0..15, index of the unit table (0 tr/min, 1 m/min,
+                                // 2 %, 3 ms, 4 Hz, 5 ft/min, 6 RPM, 7 m, 8 ft,
+                                // 9 tr, 10 Rev, 11 imp, 12..15 accelerations);
+                                // sent as the hex digit (unitIndex + 1) & 15
+    double coefficient = 1.0;   // 0..999.99, written "%06.2f" (e.g. 001.00)
+    int interval = 1;           // 0..99999 seconds, written in 5 digits
     std::vector<double> values; // kMissingSample marks a missing sample
     // When not empty this text is sent verbatim (without line end) instead of
     // the formatted line; the other fields are then ignored.
@@ -59,7 +59,7 @@ std::string FormatValueField(double value);
 // "NNNN;M;U;KKK.KK;IIIII;" (number 4 digits, separators ";" at positions 4, 6,
 // 8, 15, 21) then one FormatValueField per value. Example:
 // "0012;1;1;001.00;00010;1.50E+2;2.50E-1;". rawLine, when set, is returned as is.
-std::string FormatRecordingLine(const Recording& recording);
+std::string FormatRecordingLine(const Recording &recording);
 
 // Six recordings (numbers 1..6): a motor run-up in tr/min at 1 s, a conveyor
 // in m/min, a frequency in Hz, a recording with missing samples, a pulse count
@@ -76,19 +76,19 @@ std::vector<Recording> DemoRecordings();
 // Keys of "recording" may be left out (defaults: number = position in the file,
 // mode 0, unit 0, coefficient 1, interval 1). Values are decimal numbers.
 // On failure returns false and puts a message with the line number in *error.
-bool ParseRecordingsText(const std::string& text, std::vector<Recording>& out,
-                         std::string* error = nullptr);
-bool LoadRecordingsFile(const std::string& path, std::vector<Recording>& out,
-                        std::string* error = nullptr);
-const char* RecordingsFileHelp();
+bool ParseRecordingsText(const std::string &text, std::vector<Recording> &out,
+                         std::string *error = nullptr);
+bool LoadRecordingsFile(const std::string &path, std::vector<Recording> &out,
+                        std::string *error = nullptr);
+const char *RecordingsFileHelp();
 
 // A short line sent in answer to an "Mg" request instead of (or before) the
 // next recording.
 struct ShortLine {
-    long atMg = 0;          // which "Mg" request (0-based, counted as Options says)
-    std::size_t length = 30; // characters before the line end (25: too short to
-                             // count, 30: a line the program skips)
-    int repeat = 1;          // how many such lines are sent in that answer
+    long atMg = 0;              // which "Mg" request (0-based, counted as Options says)
+    std::size_t length = 30;    // characters before the line end (25: too short to
+                                // count, 30: a line the program skips)
+    int repeat = 1;             // how many such lines are sent in that answer
     bool thenRecording = false; // after them, also send the next recording
 };
 
@@ -126,18 +126,18 @@ struct Options {
 // from Start() or from the last SetOptions(), whichever came last.
 
 class Simulator {
-public:
+  public:
     Simulator();
     explicit Simulator(std::vector<Recording> recordings, Options options = {});
     ~Simulator(); // Stop()
-    Simulator(const Simulator&) = delete;
-    Simulator& operator=(const Simulator&) = delete;
+    Simulator(const Simulator &) = delete;
+    Simulator &operator=(const Simulator &) = delete;
 
     // Opens a pseudo-terminal (raw mode), links its slave device as linkPath
     // (an existing symbolic link there is replaced; any other file is an
     // error), and serves requests on a background thread. A client may close
     // and reopen the link any number of times. False on failure (LastError()).
-    bool Start(const std::string& linkPath);
+    bool Start(const std::string &linkPath);
     // Stops the thread, closes the pseudo-terminal and removes the link.
     void Stop();
     bool IsRunning() const;
@@ -146,7 +146,7 @@ public:
     std::string LastError() const;
 
     // All accessors are thread-safe and may be used while running.
-    void SetOptions(const Options& options); // also resets the request counters
+    void SetOptions(const Options &options); // also resets the request counters
     Options GetOptions() const;              // refusal counts as they stand now
     void SetRecordings(std::vector<Recording> recordings);
     std::vector<Recording> Recordings() const; // those still held
@@ -164,7 +164,7 @@ public:
     // Waits until all queued output has been written to the pseudo-terminal.
     bool WaitUntilSent(std::chrono::milliseconds timeout) const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };
