@@ -291,6 +291,22 @@ TEST_F(FileMenuTest, OpenRefusesOtherTypesButStillTiles) {
     EXPECT_STREQ(windows[2].title, "A.VLR");
 }
 
+TEST_F(FileMenuTest, ResizingTheMainWindowTilesAgainMovingItDoesNot) {
+    OpenRecording("a", {1, 2, 3});
+    OpenRecording("b", {1, 2, 3});
+    Gestion_fenetre(menuBar, MENU_TILE, nullptr, mainPanel);
+    Settle();
+    SetPanelAttribute(windows[0].panel, ATTR_TOP, 300);
+    SetPanelAttribute(mainPanel, ATTR_LEFT, 40);
+    Settle();
+    EXPECT_EQ(PanelInt(windows[0].panel, ATTR_TOP), 300) << "a move leaves the windows";
+    SetPanelAttribute(mainPanel, ATTR_WIDTH, 900);
+    SetPanelAttribute(mainPanel, ATTR_HEIGHT, 600);
+    Settle();
+    ASSERT_EQ(PanelInt(mainPanel, ATTR_WIDTH), 900);
+    ExpectTiled();
+}
+
 TEST_F(FileMenuTest, OpenCancelledDoesNothing) {
     OpenThroughMenu("", VAL_NO_FILE_SELECTED);
     EXPECT_EQ(windowCount, 0);
