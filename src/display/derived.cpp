@@ -210,6 +210,12 @@ void AffichageSecond(int source, int kind) {
     w.coefficient = s.coefficient;
     w.curveColour = s.curveColour;
     w.mode = s.mode;
+    // Derived from the same recording, it was taken at the same time.
+    w.day = s.day;
+    w.month = s.month;
+    w.year = s.year;
+    w.hour = s.hour;
+    w.minute = s.minute;
     w.sourceWindow = static_cast<int16_t>(source);
     w.isPosition = kind == KIND_POSITION;
     w.isAcceleration = kind == KIND_ACCELERATION;
@@ -227,15 +233,7 @@ void AffichageSecond(int source, int kind) {
     std::string text;
     FormatValue(w.measureType, w.count > 0 ? w.value[w.count - 1] : 0.0, &text); // sets the unit
 
-    int maxIndex, minIndex;
-    if (w.count > 0) MaxMin1D(w.value, w.count, &w.yMax, &maxIndex, &w.yMin, &minIndex);
-    w.yRangeFixed = 1;
-    for (int attribute : {ATTR_XLABEL_VISIBLE, ATTR_YLABEL_VISIBLE, ATTR_XUSE_LABEL_STRINGS})
-        SetCtrlAttribute(w.panel, WINDOW_GRAPH, attribute, 1);
-    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrPage, w.count);
-    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrMaximum, w.count);
-    TracerCourbe(w.value, w.time, w.curveColour, currentWindow);
-    FitToWindow();
+    ShowNewRecording(true);
     Gestion_fenetre(menuBar, MENU_WINDOW_REFRESH, nullptr, mainPanel);
     SetWaitCursor(0);
 }

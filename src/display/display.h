@@ -76,17 +76,33 @@ void ResetSlot(int slot);
 // Copies text into a fixed field, cut to fit and always terminated.
 void CopyText(char *field, std::size_t size, const std::string &text);
 
+// Entries of a slot's gap list (it rises strictly; 0 when hasGaps is 0).
+int GapCount(const WindowRecord &w);
+// True when sample `index` is listed as missing.
+bool IsGap(const WindowRecord &w, int index);
+// Lowest and highest reading of a slot, missing samples left out; false
+// (and 0.0, 0.0) when there is none.
+bool SampleRange(const WindowRecord &w, double *lo, double *hi);
+// Seconds from the first sample of a slot to its last.
+double RecordingDuration(const WindowRecord &w);
+
 // ---------------------------------------------------------------- plotting
 // Curve of a slot on its graph, with cursor 1 placed and the readouts refreshed.
 int TracerCourbe(const double *value, const double *time, int colour, int slot);
-// Zooms the current window out until its curve fits (end of every producer).
+// Shows the current window's whole recording at the highest zoom level
+// whose visible span holds it, from its first sample.
 void FitToWindow();
+// The end of every producer of a window: value range, axis labels, curve,
+// and the zoom that shows the whole recording. rangeFixed: plot yMin..yMax.
+void ShowNewRecording(bool rangeFixed);
+// Seconds of time axis a zoom magnification shows.
+double VisibleSpan(double zoomSpan);
+// The highest zoom level whose visible span holds a duration (0 when none does).
+int FitZoomLevel(double duration);
 
 // Value range made visible when its bounds agree to the integer and to one
 // decimal (a flat curve): widened by 0.1 on each side. True when widened.
 bool WidenFlatRange(double *lo, double *hi);
-// Scroll-bar page, in seconds, of a zoom magnification (at least 1).
-int ZoomPage(double span);
 // Zoom indicator text: "X 5" or "/ 20".
 std::string ZoomText(double span);
 
@@ -149,7 +165,15 @@ std::string DerivedTitle(int kind, int lang, const std::string &source);
 // Short text of a measured value ("%f" cut to 6 characters, 7 for x <= 0,
 // never cutting integer digits); sets the current window's unit.
 void FormatValue(int type, double x, std::string *text);
-// The unit index a value of the given type has in the current window.
-int ValueUnitIndex(int type);
+// The unit text a value of the given type has in the current window: the
+// unit table's, a position unit in a position display, and per second
+// (the derivative's own time unit) in an acceleration display.
+const char *ValueUnitText(int type);
+// The unit of a slot's values, as its value axis names it.
+const char *SlotUnitText(const WindowRecord &w);
+// Units of acceleration displays: speeds (types 0, 1, 5, 6) per second, and
+// the rate of change of distances and counts (types 7 to 10).
+extern const char *const accelerationUnits[4];
+extern const char *const rateUnits[4];
 
 void RegisterDisplayCallbacks();

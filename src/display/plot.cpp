@@ -10,6 +10,20 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A unit text without the blanks that align it in readouts.
+std::string Trimmed(const char *text) {
+    std::string s = text;
+    std::size_t first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return "";
+    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+} // namespace
 
 bool WidenFlatRange(double *lo, double *hi) {
     bool sameUnits = std::trunc(std::fabs(*lo)) == std::trunc(std::fabs(*hi));
@@ -20,11 +34,15 @@ bool WidenFlatRange(double *lo, double *hi) {
     return true;
 }
 
-int ZoomPage(double span) {
-    // The table ends with 0.0: no magnification may give an endless page.
-    if (!(span > 0)) return 1;
-    double page = std::ceil(150.0 / span);
-    return page < 1 ? 1 : static_cast<int>(page);
+double VisibleSpan(double zoomSpan) {
+    // The table ends with 0.0: no magnification may give an endless view.
+    return 150.0 / (zoomSpan > 0 ? zoomSpan : zoomTable[0]);
+}
+
+int FitZoomLevel(double duration) {
+    for (int level = ZOOM_LAST - 1; level > 0; --level)
+        if (VisibleSpan(zoomTable[level]) >= duration) return level;
+    return 0;
 }
 
 std::string ZoomText(double span) {
@@ -41,8 +59,7 @@ int TracerCourbe(const double *value, const double *time, int colour, int slot) 
     WindowRecord &w = windows[slot];
     double lo = 0.0, hi = 0.0;
     if (!w.yRangeFixed) {
-        int maxIndex, minIndex;
-        if (w.count > 0) MaxMin1D(value, w.count, &hi, &maxIndex, &lo, &minIndex);
+        SampleRange(w, &lo, &hi);
         if (w.yMax == 0.0) w.yMax = hi;
         if (w.yMin == 0.0) w.yMin = lo;
     } else {
@@ -51,29 +68,77 @@ int TracerCourbe(const double *value, const double *time, int colour, int slot) 
     }
     if (WidenFlatRange(&lo, &hi)) w.yRangeFixed = 0;
     SetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_LEFT_YAXIS, VAL_MANUAL, lo, hi);
+    SetCtrlAttribute(w.panel, WINDOW_GRAPH, ATTR_YNAME, Trimmed(SlotUnitText(w)));
+    // A curve drawn again (tile, colours, scales, print) keeps its measuring
+    // cursor on the sample the user put it on; only a new curve places it.
+    const bool again = w.plotHandle != 0;
+    double cursorX = 0, cursorY = 0;
+    if (again) GetGraphCursor(w.panel, WINDOW_GRAPH, 1, &cursorX, &cursorY);
+    // A missing sample breaks the curve rather than drop it to 0.
+    std::vector<double> broken;
+    const int gaps = GapCount(w);
+    if (gaps > 0 && value == w.value) {
+        broken.assign(value, value + w.count);
+        for (int g = 0; g < gaps; ++g)
+            if (w.gapIndex[g] < w.count) broken[w.gapIndex[g]] = std::nan("");
+        value = broken.data();
+    }
     int handle = PlotXY(w.panel, WINDOW_GRAPH, time, value, w.count, VAL_DOUBLE, VAL_DOUBLE,
                         VAL_THIN_LINE, VAL_NO_POINT, VAL_SOLID, 1, colour);
     w.plotHandle = handle > 0 ? handle : 0;
     w.yRangeFixed = 0;
-    double xmin = 0, xmax = 0, ymin = 0, ymax = 0;
-    GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &xmin, &xmax);
-    GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_LEFT_YAXIS, nullptr, &ymin, &ymax);
-    SetGraphCursor(w.panel, WINDOW_GRAPH, 1, xmin + 0.25 * (xmax - xmin),
-                   ymin + 0.25 * (ymax - ymin));
+    if (again) {
+        SetGraphCursor(w.panel, WINDOW_GRAPH, 1, cursorX, cursorY);
+    } else {
+        double xmin = 0, xmax = 0, ymin = 0, ymax = 0;
+        GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &xmin, &xmax);
+        GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_LEFT_YAXIS, nullptr, &ymin, &ymax);
+        SetGraphCursor(w.panel, WINDOW_GRAPH, 1, xmin + 0.25 * (xmax - xmin),
+                       ymin + 0.25 * (ymax - ymin));
+    }
     ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
     return handle < 0 ? handle : 0;
 }
 
+namespace {
+
+// Sets the zoom level's scroll bar and visible time, the view starting at
+// `start` (as far as the recording allows), and the zoom indicator.
+void ZoomUpdate(WindowRecord &w, double start) {
+    w.zoomLevel = std::clamp(w.zoomLevel, 0, ZOOM_LAST - 1);
+    w.zoomSpan = zoomTable[w.zoomLevel];
+    const double origin = w.count > 0 ? w.time[0] : 0.0;
+    ScrollScale scale = ScrollScaleFor(VisibleSpan(w.zoomSpan), RecordingDuration(w));
+    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrPosition, 0);
+    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrMaximum, scale.maximum);
+    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrPage, scale.page);
+    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrArrowStep,
+                           std::max(1, scale.page * SCROLL_ARROW_STEPS / SCROLL_PAGE_STEPS));
+    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrPosition,
+                           ScrollPosition(scale, start - origin));
+    ScrollBarCallback(w.panel, WINDOW_SCROLLBAR, kScrollBarEventKey, nullptr, 0, 0);
+    SetCtrlVal(w.panel, WINDOW_ZOOM_TEXT, ZoomText(w.zoomSpan));
+    ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+} // namespace
+
 void FitToWindow() {
     if (currentWindow < 0) return;
-    const WindowRecord &w = windows[currentWindow];
-    double xmin = 0, xmax = 0;
-    GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &xmin, &xmax);
-    for (bool fits = false; !fits;) {
-        fits = w.zoomLevel == 0 || w.zoomLevel == 10 || w.count < xmax - xmin;
-        Gestion_affichage(menuBar, MENU_ZOOM_OUT, nullptr, mainPanel);
-        GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &xmin, &xmax);
-    }
+    WindowRecord &w = windows[currentWindow];
+    w.zoomLevel = FitZoomLevel(RecordingDuration(w));
+    ZoomUpdate(w, w.count > 0 ? w.time[0] : 0.0);
+}
+
+void ShowNewRecording(bool rangeFixed) {
+    if (currentWindow < 0) return;
+    WindowRecord &w = windows[currentWindow];
+    SampleRange(w, &w.yMin, &w.yMax);
+    for (int attribute : {ATTR_XLABEL_VISIBLE, ATTR_YLABEL_VISIBLE, ATTR_XUSE_LABEL_STRINGS})
+        SetCtrlAttribute(w.panel, WINDOW_GRAPH, attribute, 1);
+    w.yRangeFixed = rangeFixed ? 1 : 0;
+    TracerCourbe(w.value, w.time, w.curveColour, currentWindow);
+    FitToWindow();
 }
 
 namespace {
@@ -110,6 +175,12 @@ int CursorCount(const WindowRecord &w) {
     int n = 0;
     GetCtrlAttribute(w.panel, WINDOW_GRAPH, ATTR_NUM_CURSORS, &n);
     return n;
+}
+
+double ViewStart(const WindowRecord &w) {
+    double xmin = 0, xmax = 0;
+    GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &xmin, &xmax);
+    return xmin;
 }
 
 void ToggleGraticule(WindowRecord &w) {
@@ -171,25 +242,6 @@ void ToggleLegend(WindowRecord &w) {
     if (variation) Restaurer_curseurs(w.panel, x2, y2, x3, y3);
 }
 
-void ZoomUpdate(WindowRecord &w) {
-    w.zoomLevel = std::clamp(w.zoomLevel, 0, ZOOM_LAST);
-    w.zoomSpan = zoomTable[w.zoomLevel];
-    double xmin = 0, xmax = 0;
-    GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &xmin, &xmax);
-    int page = ZoomPage(w.zoomSpan);
-    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrPage, page);
-    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrMaximum, 10000000 - page);
-    // The bar counts in steps of 30 s: the view keeps its start time.
-    int position = static_cast<int>(std::trunc(xmin / SCROLL_STEP_SECONDS));
-    int maximum = 0;
-    ScrollBar_GetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrMaximum, &maximum);
-    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrPosition,
-                           std::clamp(position, 0, std::max(0, maximum)));
-    ScrollBarCallback(w.panel, WINDOW_SCROLLBAR, kScrollBarEventKey, nullptr, 0, 0);
-    SetCtrlVal(w.panel, WINDOW_ZOOM_TEXT, ZoomText(w.zoomSpan));
-    ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
-}
-
 } // namespace
 
 void Gestion_affichage(int, int menuItem, void *, int) {
@@ -209,12 +261,12 @@ void Gestion_affichage(int, int menuItem, void *, int) {
         // Level 22 holds no magnification, only the end of the table.
         if (w.zoomLevel >= ZOOM_LAST - 1) return;
         ++w.zoomLevel;
-        ZoomUpdate(w);
+        ZoomUpdate(w, ViewStart(w));
         break;
     case MENU_ZOOM_OUT:
         if (w.zoomLevel <= 0) return;
         --w.zoomLevel;
-        ZoomUpdate(w);
+        ZoomUpdate(w, ViewStart(w));
         break;
     default:
         break; // 48 and 50 open the colour and scale popups; 49 and 51 are separators

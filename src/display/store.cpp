@@ -1,6 +1,7 @@
 // The recording store: one fixed record per graph window.
 #include "display/display.h"
 
+#include <algorithm>
 #include <cstring>
 
 WindowRecord windows[MAX_WINDOWS];
@@ -35,4 +36,37 @@ void ResetSlot(int slot) {
         CopyText(label, sizeof label, blanks);
     CopyText(w.title, sizeof w.title, blanks);
     CopyText(w.unit, sizeof w.unit, blanks);
+}
+
+int GapCount(const WindowRecord &w) {
+    if (!w.hasGaps) return 0;
+    // The list rises strictly; the zeros after its end stop it.
+    int n = 1;
+    while (n < MAX_GAPS && w.gapIndex[n] > w.gapIndex[n - 1])
+        ++n;
+    return n;
+}
+
+bool IsGap(const WindowRecord &w, int index) {
+    const int n = GapCount(w);
+    return std::binary_search(w.gapIndex, w.gapIndex + n, index);
+}
+
+bool SampleRange(const WindowRecord &w, double *lo, double *hi) {
+    const int n = GapCount(w);
+    bool found = false;
+    for (int k = 0, g = 0; k < w.count; ++k) {
+        while (g < n && w.gapIndex[g] < k)
+            ++g;
+        if (g < n && w.gapIndex[g] == k) continue; // the 0.0 of a gap is no reading
+        if (!found || w.value[k] < *lo) *lo = w.value[k];
+        if (!found || w.value[k] > *hi) *hi = w.value[k];
+        found = true;
+    }
+    if (!found) *lo = *hi = 0.0;
+    return found;
+}
+
+double RecordingDuration(const WindowRecord &w) {
+    return w.count > 1 ? w.time[w.count - 1] - w.time[0] : 0.0;
 }

@@ -4,47 +4,60 @@
 #include <cstdio>
 #include <cstring>
 
-int ValueUnitIndex(int type) {
+const char *const accelerationUnits[4] = {"tr/s²", "m/s²", "ft/s²", "Rev/s²"};
+const char *const rateUnits[4] = {"m/s", "ft/s", "tr/s", "Rev/s"};
+
+namespace {
+
+// Speeds are per minute, but the derivative divides by seconds (after
+// turning the speed into per second): its unit is per second squared.
+const char *UnitOf(const WindowRecord *w, int type) {
     type &= 0xFF;
-    const WindowRecord *w = currentWindow >= 0 ? &windows[currentWindow] : nullptr;
     bool derived = w && w->sourceWindow != -1;
     if (derived && w->isAcceleration == 1) {
         switch (type) {
         case 0:
-            return 12;
+            return accelerationUnits[0];
         case 1:
-            return 13;
+            return accelerationUnits[1];
         case 5:
-            return 14;
+            return accelerationUnits[2];
         case 6:
-            return 15;
+            return accelerationUnits[3];
         case 7:
-            return 1;
         case 8:
-            return 5;
         case 9:
-            return 0;
         case 10:
-            return 6;
+            return rateUnits[type - 7];
         default:
-            return 0;
+            return unitTable[0];
         }
     }
     if (derived && w->isPosition == 1) {
         switch (type) {
         case 0:
-            return 9;
+            return unitTable[9];
         case 1:
-            return 7;
+            return unitTable[7];
         case 5:
-            return 8;
+            return unitTable[8];
         case 6:
-            return 10;
+            return unitTable[10];
         default:
             break;
         }
     }
-    return type < UNIT_COUNT ? type : 0;
+    return unitTable[type < UNIT_COUNT ? type : 0];
+}
+
+} // namespace
+
+const char *ValueUnitText(int type) {
+    return UnitOf(currentWindow >= 0 ? &windows[currentWindow] : nullptr, type);
+}
+
+const char *SlotUnitText(const WindowRecord &w) {
+    return UnitOf(&w, w.measureType);
 }
 
 void FormatValue(int type, double x, std::string *text) {
@@ -66,7 +79,7 @@ void FormatValue(int type, double x, std::string *text) {
     }
     if (currentWindow >= 0) {
         WindowRecord &w = windows[currentWindow];
-        CopyText(w.unit, sizeof w.unit, unitTable[ValueUnitIndex(type)]);
+        CopyText(w.unit, sizeof w.unit, ValueUnitText(type));
     }
     *text = s;
 }

@@ -39,6 +39,11 @@ bool OpenRecordingText(const std::string &path, const std::string &text) {
     w.coefficient = f.coefficient;
     w.mode = f.mode;
     w.curveColour = f.curveColour;
+    w.day = f.day;
+    w.month = f.month;
+    w.year = f.year;
+    w.hour = f.hour;
+    w.minute = f.minute;
     CopyText(w.title, sizeof w.title, f.name);
     std::copy(f.time.begin(), f.time.end(), w.time);
     std::copy(f.value.begin(), f.value.end(), w.value);
@@ -51,15 +56,7 @@ bool OpenRecordingText(const std::string &path, const std::string &text) {
     w.isAcceleration = 0;
     w.isAverage = 0;
     w.sourceWindow = -1;
-    int maxIndex = 0, minIndex = 0;
-    MaxMin1D(w.value, count, &w.yMax, &maxIndex, &w.yMin, &minIndex);
-    for (int attribute : {ATTR_XLABEL_VISIBLE, ATTR_YLABEL_VISIBLE, ATTR_XUSE_LABEL_STRINGS})
-        SetCtrlAttribute(w.panel, WINDOW_GRAPH, attribute, 1);
-    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrPage, count);
-    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrMaximum, count);
-    w.yRangeFixed = 0;
-    TracerCourbe(w.value, w.time, w.curveColour, currentWindow);
-    FitToWindow();
+    ShowNewRecording(false);
     return true;
 }
 
@@ -128,6 +125,9 @@ void Ecrire_fichier(const std::string &path, int chosen) {
     f.curveColour = w.curveColour;
     f.time.assign(w.time, w.time + count);
     f.value.assign(w.value, w.value + count);
+    // A missing sample keeps its mark, so that it opens again as missing.
+    for (int g = 0, n = GapCount(w); g < n; ++g)
+        if (w.gapIndex[g] < count) f.value[w.gapIndex[g]] = MISSING_SAMPLE;
     // The old file stays whole unless the new one was written completely.
     if (!ReplaceFileContents(path, FormatRecordingFile(f))) {
         ShowError(23);

@@ -313,18 +313,14 @@ int LoadRecording(RecordingLine line, int e) {
     }
     w.isAverage = w.isPosition = w.isAcceleration = 0;
     w.sourceWindow = -1;
+    // The window keeps when its recording was taken, to save it with it.
+    w.month = recordingDate[0];
+    w.day = recordingDate[1];
+    w.year = recordingDate[2];
+    w.hour = recordingDate[3];
+    w.minute = recordingDate[4];
 
-    int maxIndex = 0, minIndex = 0;
-    if (w.count > 0) MaxMin1D(w.value, w.count, &w.yMax, &maxIndex, &w.yMin, &minIndex);
-    for (int attribute : {ATTR_XLABEL_VISIBLE, ATTR_YLABEL_VISIBLE, ATTR_XUSE_LABEL_STRINGS})
-        SetCtrlAttribute(w.panel, WINDOW_GRAPH, attribute, 1);
-    // A window without samples: the bar refuses a maximum of 0 and keeps
-    // its own, which is harmless.
-    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrPage, w.count);
-    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrMaximum, w.count);
-    w.yRangeFixed = 1;
-    TracerCourbe(w.value, w.time, w.curveColour, currentWindow);
-    FitToWindow();
+    ShowNewRecording(true);
     Gestion_fenetre(GetPanelMenuBar(mainPanel), MENU_TILE, nullptr, mainPanel);
     SetWaitCursor(0);
     return 0;

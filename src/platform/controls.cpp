@@ -312,6 +312,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, const std::string &v
         return 0;
     }
     if (attribute == ATTR_CTRL_VAL) return SetCtrlVal(panel, control, value);
+    if (qobject_cast<QCustomPlot *>(w) && GraphSetText(w, attribute, text)) return 0;
     w->setProperty(("rtAttr" + std::to_string(attribute)).c_str(), text);
     return 0;
 }

@@ -385,7 +385,8 @@ class GraphState : public QObject {
             c.horizontal->point1->setCoords(0, c.y);
             c.horizontal->point2->setCoords(1, c.y);
             c.vertical->setVisible(shown);
-            c.horizontal->setVisible(shown);
+            // A missing sample has no value to mark: only its time is shown.
+            c.horizontal->setVisible(shown && !std::isnan(c.y));
         }
     }
 
@@ -556,6 +557,16 @@ void InitGraphCtrl(int panel, int control, QWidget *widget) {
 bool GraphSetAttribute(QWidget *widget, int attribute, double value, int *result) {
     auto *plot = qobject_cast<QCustomPlot *>(widget);
     return plot && StateOf(plot)->Set(attribute, value, result);
+}
+
+bool GraphSetText(QWidget *widget, int attribute, const QString &value) {
+    auto *plot = qobject_cast<QCustomPlot *>(widget);
+    if (!plot || attribute != ATTR_YNAME) return false;
+    if (plot->yAxis->label() != value) {
+        plot->yAxis->setLabel(value);
+        StateOf(plot)->Replot();
+    }
+    return true;
 }
 
 bool GraphGetAttribute(QWidget *widget, int attribute, double *value, int *result) {

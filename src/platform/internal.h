@@ -39,6 +39,7 @@ void DispatchPanelEvent(int panel, int event, int eventData1 = 0, int eventData2
 // the attributes and values the generic control code does not know.
 void InitGraphCtrl(int panel, int control, QWidget *plot);
 bool GraphSetAttribute(QWidget *plot, int attribute, double value, int *result);
+bool GraphSetText(QWidget *plot, int attribute, const QString &value);
 bool GraphGetAttribute(QWidget *plot, int attribute, double *value, int *result);
 
 } // namespace rt

@@ -180,6 +180,10 @@ int FileSelectPopup(const std::string &defaultDirectory, const std::string &defa
                     int allowMakeDirectory, std::string *pathName);
 int DirSelectPopup(const std::string &defaultDirectory, const std::string &title, int allowCancel,
                    int allowMakeDirectory, std::string *pathName);
+// Qt's own dialogs (file, print, colour) speak the language of this ISO code
+// ("fr", "de", ...); "" or "en", or a language with no Qt translation: English.
+// False when a translation was asked for and could not be loaded.
+bool SetDialogLanguage(const std::string &code);
 
 // Test seam: in scripted mode, blocking popups take their answers from a
 // queue instead of a person, and every popup shown is recorded.
@@ -261,6 +265,11 @@ int SetComTime(int port, double timeoutSeconds);
 int ComWrt(int port, const char *buffer, int count);
 int ComRd(int port, char *buffer, int count);
 int ComRdTerm(int port, char *buffer, int count, int terminationByte);
+// As above, asking carryOn between chunks and at least every 50 ms while it
+// waits; false ends the read as a time-out would, so a line cut short never
+// passes for a whole one. The time-out still counts silence only.
+int ComRdTerm(int port, char *buffer, int count, int terminationByte,
+              const std::function<bool()> &carryOn);
 int FlushInQ(int port);
 int FlushOutQ(int port);
 int CloseCom(int port);
@@ -282,6 +291,7 @@ constexpr int ATTR_XUSE_LABEL_STRINGS = 1099; // time axis shows the InsertAxisI
 constexpr int ATTR_YLABEL_VISIBLE = 1122;     // value-axis tick labels
 constexpr int ATTR_NUM_CURSORS = 1140;        // 0 .. 3 graph cursors
 constexpr int ATTR_GRAPH_TEXT_COLOR = 0x4001; // axes, ticks and their labels
+constexpr int ATTR_YNAME = 0x4002;            // name of the value axis (a text)
 // Cursor attributes (SetCursorAttribute / GetCursorAttribute).
 constexpr int ATTR_CURSOR_MODE = 1201;
 constexpr int ATTR_CURSOR_COLOR = 1203;

@@ -76,11 +76,11 @@ class ScrollBarLink : public QObject {
         switch (key->key()) {
         case Qt::Key_Left:
         case Qt::Key_Up:
-            v -= 1;
+            v -= bar_->singleStep();
             break;
         case Qt::Key_Right:
         case Qt::Key_Down:
-            v += 1;
+            v += bar_->singleStep();
             break;
         case Qt::Key_Home:
             v = bar_->minimum();
@@ -170,11 +170,11 @@ int ScrollBar_SetAttribute(int panel, int control, int attribute, int value) {
         link->SetQuietly([&] { bar->setPageStep(value); });
         return 0;
     case kScrollBarAttrMinimum:
-        if (value >= bar->maximum()) return kScrollBarErrOutOfRange;
+        if (value > bar->maximum()) return kScrollBarErrOutOfRange;
         link->SetQuietly([&] { bar->setMinimum(value); });
         return 0;
     case kScrollBarAttrMaximum:
-        if (value <= bar->minimum()) return kScrollBarErrOutOfRange;
+        if (value < bar->minimum()) return kScrollBarErrOutOfRange;
         link->SetQuietly([&] { bar->setMaximum(value); });
         return 0;
     case kScrollBarAttrColour: {
@@ -212,6 +212,10 @@ int ScrollBar_SetAttribute(int panel, int control, int attribute, int value) {
         }
         return 0;
     }
+    case kScrollBarAttrArrowStep:
+        if (value < 1) return kScrollBarErrOutOfRange;
+        link->SetQuietly([&] { bar->setSingleStep(value); });
+        return 0;
     case kScrollBarAttrKeyboard:
         if (value != 0 && value != 1) return kScrollBarErrOutOfRange;
         link->keyboard = value;
@@ -252,6 +256,9 @@ int ScrollBar_GetAttribute(int panel, int control, int attribute, int *value) {
         return 0;
     case kScrollBarAttrVertical:
         *value = vertical ? 1 : 0;
+        return 0;
+    case kScrollBarAttrArrowStep:
+        *value = bar->singleStep();
         return 0;
     case kScrollBarAttrKeyboard:
         *value = link->keyboard;

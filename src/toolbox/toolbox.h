@@ -82,8 +82,9 @@ bool PcxWriteFile(const std::string &path, const PcxImage &image);
 
 // ---------------------------------------------------------------- scroll bar
 // A horizontal (or vertical) scroll bar made from a panel control, for
-// moving along a graph's time axis. Left/Right move by 1, Home/End go to the
-// ends, Page Up/Page Down move by the page; Tab passes on. After every change
+// moving along a graph's time axis. Left/Right move by the arrow step, Home/End
+// go to the ends, Page Up/Page Down move by the page; Tab passes on. The page
+// is also the thumb's share: the visible part of what the bar scrolls. After every change
 // by the user the callback gets an event from 1 to 6 and the new position in
 // eventData1.
 
@@ -97,13 +98,14 @@ constexpr int kScrollBarEventKey = 6;     // a key press (also used by programs 
 // Attributes for ScrollBar_SetAttribute / ScrollBar_GetAttribute.
 constexpr int kScrollBarAttrPosition = 1;  // minimum .. maximum
 constexpr int kScrollBarAttrPage = 2;      // Page Up/Down step and visible width, >= 0
-constexpr int kScrollBarAttrMinimum = 3;   // below the maximum
-constexpr int kScrollBarAttrMaximum = 4;   // above the minimum
+constexpr int kScrollBarAttrMinimum = 3;   // not above the maximum
+constexpr int kScrollBarAttrMaximum = 4;   // not below the minimum (equal: nothing to scroll)
 constexpr int kScrollBarAttrColour = 5;    // 0 .. 0xFFFFFF
 constexpr int kScrollBarAttrLength = 6;    // pixels, 64 .. 32767
 constexpr int kScrollBarAttrThickness = 7; // pixels, 16 .. 32767
 constexpr int kScrollBarAttrVertical = 8;  // 0 horizontal, 1 vertical
 constexpr int kScrollBarAttrKeyboard = 9;  // 1: takes the keyboard focus when clicked
+constexpr int kScrollBarAttrArrowStep = 10; // step of the arrows and Left/Right, >= 1 (1)
 
 // Results (0 is success).
 constexpr int kScrollBarErrNotConverted = -95; // no such control, or not a scroll bar

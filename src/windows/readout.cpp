@@ -7,6 +7,7 @@
 #include "shell/shell.h"
 #include "toolbox/toolbox.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -88,36 +89,41 @@ std::string Format_nombre(const std::string &text, double x, int mode) {
     return M;
 }
 
-void Format_valeur(int type, const char *prefix, double x, std::string *text) {
-    std::string number = FixedText(x);
-    if (number.size() > 6) number = Format_nombre(number, x, 1);
+namespace {
+
+// The number text joined with the unit the value has in the current window;
+// sets that window's unit.
+std::string JoinValue(int type, const char *prefix, const std::string &number, bool negative) {
     WindowRecord *w = currentWindow >= 0 ? &windows[currentWindow] : nullptr;
     bool derived = w && w->sourceWindow != -1;
     auto signedJoin = [&](const char *unit) {
-        return std::string(prefix) + number + (x < 0 ? "" : " ") + unit;
+        return std::string(prefix) + number + (negative ? "" : " ") + unit;
     };
-    auto setUnit = [&](int index) {
-        if (w) CopyText(w->unit, sizeof w->unit, unitTable[index]);
-    };
-    if (derived && w->isAcceleration == 1) {
-        int index = ValueUnitIndex(type);
-        setUnit(index);
-        *text = signedJoin(unitTable[index]);
-    } else if (derived && w->isPosition == 1) {
-        int index = ValueUnitIndex(type);
-        setUnit(index);
-        *text = signedJoin(unitTable[index]);
-    } else if (type >= 0 && type < 7) {
-        setUnit(type);
-        if (type == 3 || type == 4)
-            *text = std::string(prefix) + number + " " + unitTable[type];
-        else
-            *text = signedJoin(unitTable[type]);
-    } else {
-        // The unit field is left as it is; the text names the type's unit.
-        const char *unit = type >= 0 && type < UNIT_COUNT ? unitTable[type] : "";
-        *text = std::string(prefix) + number + " " + unit;
+    if (derived && (w->isAcceleration == 1 || w->isPosition == 1)) {
+        const char *unit = ValueUnitText(type);
+        CopyText(w->unit, sizeof w->unit, unit);
+        return signedJoin(unit);
     }
+    if (type >= 0 && type < 7) {
+        if (w) CopyText(w->unit, sizeof w->unit, unitTable[type]);
+        if (type == 3 || type == 4) return std::string(prefix) + number + " " + unitTable[type];
+        return signedJoin(unitTable[type]);
+    }
+    // The unit field is left as it is; the text names the type's unit.
+    const char *unit = type >= 0 && type < UNIT_COUNT ? unitTable[type] : "";
+    return std::string(prefix) + number + " " + unit;
+}
+
+} // namespace
+
+void Format_valeur(int type, const char *prefix, double x, std::string *text) {
+    std::string number = FixedText(x);
+    if (number.size() > 6) number = Format_nombre(number, x, 1);
+    *text = JoinValue(type, prefix, number, x < 0);
+}
+
+std::string MissingValueText(int type, const char *prefix) {
+    return JoinValue(type, prefix, MISSING_VALUE_TEXT, false);
 }
 
 void Afficher_valeurs(int slot) {
@@ -129,8 +135,7 @@ void Afficher_valeurs(int slot) {
     if (plot == -1 || index == -1 || plot != w.plotHandle || index >= w.count) return;
     double lo = 0, hi = 0;
     if (w.yRangeFixed == 0) {
-        int maxIndex, minIndex;
-        MaxMin1D(w.value, w.count, &hi, &maxIndex, &lo, &minIndex);
+        SampleRange(w, &lo, &hi);
         if (w.yMax == 0.0) w.yMax = hi;
         if (w.yMin == 0.0) w.yMin = lo;
     } else {
@@ -146,7 +151,10 @@ void Afficher_valeurs(int slot) {
         double t = static_cast<double>(static_cast<uint64_t>(index) * w.interval);
         Format_temps("X = ", t, &text);
         SetCtrlVal(w.panel, w.legendText[0], text);
-        Format_valeur(w.measureType, "Y = ", w.value[index], &text);
+        if (IsGap(w, index))
+            text = MissingValueText(w.measureType, "Y = ");
+        else
+            Format_valeur(w.measureType, "Y = ", w.value[index], &text);
         SetCtrlVal(w.panel, w.legendText[1], text);
     }
     int cursors = 0;
@@ -183,19 +191,26 @@ int ValCurseur(int, int, int event, void *, int, int) {
     return 0;
 }
 
-bool ScrollRange(int v, int p, int m, double *lo, double *hi) {
-    double a = static_cast<double>(SCROLL_STEP_SECONDS) * v;
-    if (a + p > m) {
-        *lo = static_cast<double>(m) - p;
-        *hi = m;
-        return true;
-    }
-    if (a + p > 0) {
-        *lo = a;
-        *hi = a + p;
-        return true;
-    }
-    return false;
+ScrollScale ScrollScaleFor(double span, double duration) {
+    ScrollScale scale{};
+    double beyond = std::max(0.0, duration - span);
+    scale.unit = std::max(span / SCROLL_PAGE_STEPS, beyond / SCROLL_MAX_STEPS);
+    if (!(scale.unit > 0)) scale.unit = 1.0;
+    scale.page = std::max(1, static_cast<int>(std::lround(span / scale.unit)));
+    scale.maximum = static_cast<int>(std::ceil(beyond / scale.unit - 1e-9));
+    return scale;
+}
+
+int ScrollPosition(const ScrollScale &scale, double offset) {
+    double steps = std::round(offset / scale.unit);
+    return static_cast<int>(std::clamp(steps, 0.0, static_cast<double>(scale.maximum)));
+}
+
+void ScrollRange(int v, double span, double origin, double duration, double *lo, double *hi) {
+    ScrollScale scale = ScrollScaleFor(span, duration);
+    double start = std::clamp(v * scale.unit, 0.0, std::max(0.0, duration - span));
+    *lo = origin + start;
+    *hi = *lo + span;
 }
 
 std::vector<std::pair<int, std::string>> TimeAxisLabels(double xmin, double xmax) {
@@ -211,13 +226,16 @@ std::vector<std::pair<int, std::string>> TimeAxisLabels(double xmin, double xmax
 int ScrollBarCallback(int panel, int, int event, void *, int, int) {
     if (event < 1 || event > 6) return 0;
     if (currentWindow < 0 || panel == 0) return 0;
-    int v = 0, p = 0, m = 0;
+    const WindowRecord *w = nullptr;
+    for (int i = 0; i < windowCount; ++i)
+        if (windows[i].panel == panel) w = &windows[i];
+    if (!w) return 0;
+    int v = 0;
     ScrollBar_GetAttribute(panel, WINDOW_SCROLLBAR, kScrollBarAttrPosition, &v);
-    ScrollBar_GetAttribute(panel, WINDOW_SCROLLBAR, kScrollBarAttrPage, &p);
-    ScrollBar_GetAttribute(panel, WINDOW_SCROLLBAR, kScrollBarAttrMaximum, &m);
     double lo = 0, hi = 0;
-    if (ScrollRange(v, p, m, &lo, &hi))
-        SetAxisScalingMode(panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, VAL_MANUAL, lo, hi);
+    ScrollRange(v, VisibleSpan(w->zoomSpan), w->count > 0 ? w->time[0] : 0.0,
+                RecordingDuration(*w), &lo, &hi);
+    SetAxisScalingMode(panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, VAL_MANUAL, lo, hi);
     double xmin = 0, xmax = 0;
     GetAxisScalingMode(panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &xmin, &xmax);
     DeleteAxisItem(panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, 0, -1);

@@ -37,16 +37,33 @@ int ValCurseur(int panel, int control, int event, void *callbackData, int eventD
 void Afficher_valeurs(int slot);
 void Format_temps(const char *prefix, double seconds, std::string *text);
 void Format_valeur(int measureType, const char *prefix, double x, std::string *text);
+// The readout of a missing sample: "-----" in place of the number.
+constexpr const char *MISSING_VALUE_TEXT = "-----";
+std::string MissingValueText(int measureType, const char *prefix);
 // Shortens the "%f" text of x (mode 1 rounds numbers with 4 decimals or more).
 std::string Format_nombre(const std::string &text, double x, int mode);
 int ScrollBarCallback(int panel, int control, int event, void *callbackData, int eventData1,
                       int eventData2);
 
-// Seconds of one scroll-bar position.
-constexpr int SCROLL_STEP_SECONDS = 30;
-// Visible time range of scroll position v, page p and maximum m; false when
-// the range is left as it is.
-bool ScrollRange(int v, int p, int m, double *lo, double *hi);
+// The scroll bar along a recording counts in hundredths of the visible
+// span: a page is 100 steps, an arrow 10 (a tenth of the view), and its
+// maximum is the start of the last page, so that the thumb shows the
+// visible share of the recording.
+constexpr int SCROLL_PAGE_STEPS = 100;
+constexpr int SCROLL_ARROW_STEPS = 10;
+constexpr double SCROLL_MAX_STEPS = 1e9; // a scroll position is an int
+struct ScrollScale {
+    double unit; // seconds of one step
+    int page;    // steps of the visible span
+    int maximum; // steps to the start of the last page (0: nothing to scroll)
+};
+// The bar's scale for a visible span over a recording of `duration` seconds.
+ScrollScale ScrollScaleFor(double span, double duration);
+// The step of a time `offset` seconds after the recording's start.
+int ScrollPosition(const ScrollScale &scale, double offset);
+// Visible time range at step v: from origin + v steps, one span wide, never past
+// the recording's end nor before its start.
+void ScrollRange(int v, double span, double origin, double duration, double *lo, double *hi);
 // The five time-axis labels of a visible range, as (position, text).
 std::vector<std::pair<int, std::string>> TimeAxisLabels(double xmin, double xmax);
 // "h:mm:ss" of a number of seconds.

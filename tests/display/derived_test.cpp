@@ -41,11 +41,15 @@ TEST(FlatRange, KeptWhenTheCurveVaries) {
     EXPECT_FALSE(WidenFlatRange(&lo, &hi));
 }
 
-TEST(Zoom, PageAndIndicator) {
-    EXPECT_EQ(ZoomPage(0.1), 1500);
-    EXPECT_EQ(ZoomPage(0.0001), 1500000);
-    EXPECT_EQ(ZoomPage(1000), 1);
-    EXPECT_EQ(ZoomPage(0.0), 1) << "the end of the table gives no endless page";
+TEST(Zoom, VisibleSpanFitLevelAndIndicator) {
+    EXPECT_EQ(VisibleSpan(0.1), 1500);
+    EXPECT_EQ(VisibleSpan(0.0), 1500000) << "the end of the table gives no endless view";
+    EXPECT_EQ(FitZoomLevel(120), 12) << "150 s holds 2 minutes; 75 s would not";
+    EXPECT_EQ(FitZoomLevel(150), 12);
+    EXPECT_EQ(FitZoomLevel(7200), 7);
+    EXPECT_EQ(FitZoomLevel(64999), 4);
+    EXPECT_EQ(FitZoomLevel(0.1), 21);
+    EXPECT_EQ(FitZoomLevel(1e9), 0);
     EXPECT_EQ(ZoomText(5), "X 5");
     EXPECT_EQ(ZoomText(0.05), "/ 20");
     EXPECT_EQ(ZoomText(1), "X 1");

@@ -44,9 +44,6 @@ TEST_F(DisplayTest, ZoomStopsAtBothEndsOfTheTable) {
     EXPECT_EQ(w.zoomLevel, 13);
     EXPECT_EQ(w.zoomSpan, 2);
     EXPECT_EQ(CtrlText(w.panel, WINDOW_ZOOM_TEXT), "X 2");
-    int page = 0;
-    ScrollBar_GetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrPage, &page);
-    EXPECT_EQ(page, 75);
     double lo = 0, hi = 0;
     Range(s, VAL_BOTTOM_XAXIS, &lo, &hi);
     EXPECT_EQ(hi - lo, 75) << "the visible time follows the zoom";
@@ -57,8 +54,9 @@ TEST_F(DisplayTest, ZoomKeepsTheStartOfTheView) {
     WindowRecord &w = windows[s];
     w.zoomLevel = 12;
     Gestion_affichage(menuBar, MENU_ZOOM_IN, nullptr, mainPanel);
-    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrPosition, 100);
-    ScrollBarCallback(w.panel, WINDOW_SCROLLBAR, 1, nullptr, 100, 0);
+    // 4000 steps of 0.75 s.
+    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrPosition, 4000);
+    ScrollBarCallback(w.panel, WINDOW_SCROLLBAR, 1, nullptr, 4000, 0);
     Gestion_affichage(menuBar, MENU_ZOOM_OUT, nullptr, mainPanel);
     double lo = 0, hi = 0;
     Range(s, VAL_BOTTOM_XAXIS, &lo, &hi);
@@ -66,13 +64,21 @@ TEST_F(DisplayTest, ZoomKeepsTheStartOfTheView) {
     EXPECT_EQ(hi, 3150);
 }
 
-TEST_F(DisplayTest, FitToWindowShowsTheWholeRecording) {
-    int s = OpenRecording("fit", std::vector<double>(5000, 1.0));
-    double lo = 0, hi = 0;
-    Range(s, VAL_BOTTOM_XAXIS, &lo, &hi);
-    EXPECT_EQ(lo, 0);
-    EXPECT_GT(hi - lo, 5000);
-    EXPECT_EQ(windows[s].zoomLevel, 6) << "7500 s at level 7 already fitted; one more step out";
+TEST_F(DisplayTest, NewWindowShowsItsWholeRecordingOverMostOfTheAxis) {
+    // 2 minutes, 2 hours, and 65,000 samples, all at one sample a second.
+    for (int count : {121, 7201, MAX_SAMPLES}) {
+        int s = OpenRecording("fit", testsupport::RunUpCurve(count));
+        const WindowRecord &w = windows[s];
+        double lo = 0, hi = 0;
+        Range(s, VAL_BOTTOM_XAXIS, &lo, &hi);
+        EXPECT_LE(lo, w.time[0]) << count;
+        EXPECT_GE(hi, w.time[w.count - 1]) << count;
+        EXPECT_GT((w.time[w.count - 1] - w.time[0]) / (hi - lo), 0.5) << count;
+        Gestion_affichage(menuBar, MENU_ZOOM_IN, nullptr, mainPanel);
+        Range(s, VAL_BOTTOM_XAXIS, &lo, &hi);
+        EXPECT_LT(hi, w.time[w.count - 1]) << "one step in no longer holds it: " << count;
+        Fermer_fenetre();
+    }
 }
 
 TEST_F(DisplayTest, GraticuleTwiceLeavesTheGridAsItWas) {
@@ -119,8 +125,9 @@ TEST_F(DisplayTest, AccelerationOfARevolutionsPerMinuteRecording) {
     EXPECT_NEAR(w.value[2], (900 - 1200) / 60.0 / 2, 1e-12);
     EXPECT_EQ(w.time[2], 4);
     Gestion_affichage(menuBar, MENU_LEGEND, nullptr, mainPanel);
-    EXPECT_STREQ(w.unit, "tr/min²");
-    EXPECT_NE(CtrlText(w.panel, w.legendText[1]).find("tr/min²"), std::string::npos);
+    // Per minute made per second, then divided by seconds.
+    EXPECT_STREQ(w.unit, "tr/s²");
+    EXPECT_NE(CtrlText(w.panel, w.legendText[1]).find("tr/s²"), std::string::npos);
 }
 
 TEST_F(DisplayTest, PositionOfADutyCycleIsRefused) {

@@ -15,6 +15,8 @@
 #include <QListWidget>
 #include <cmath>
 #include <filesystem>
+#include <iterator>
+#include <sstream>
 #include <memory>
 
 namespace fs = std::filesystem;
@@ -150,7 +152,35 @@ TEST_F(RecordingFilesEndToEnd, ImportedRecordingSavedAndOpenedAgainKeepsItsSampl
     EXPECT_EQ(reopened.coefficient, imported.coefficient);
     EXPECT_EQ(reopened.mode, imported.mode);
     EXPECT_EQ(reopened.curveColour, imported.curveColour);
-    EXPECT_EQ(reopened.hasGaps, 0) << "the missing sample was saved as 0.0";
+    EXPECT_EQ(reopened.hasGaps, 1) << "the missing sample stays missing";
+    EXPECT_EQ(GapCount(reopened), 1);
+    EXPECT_EQ(reopened.gapIndex[0], 13);
+
+    // Saved with its mark, and with the date the transfer file carries
+    // (month first there, day first in a recording file).
+    std::string monText, vlrText;
+    ASSERT_TRUE(ReadWholeFile(dir.file("shaft run.mon"), &monText));
+    ASSERT_TRUE(ReadWholeFile(saved, &vlrText));
+    auto line = [](const std::string &text, int n) {
+        std::istringstream in(text);
+        std::string l;
+        for (int i = 0; i <= n; ++i)
+            std::getline(in, l);
+        return l;
+    };
+    std::string when = line(monText, 1);
+    ASSERT_EQ(when.size(), 16u) << when;
+    EXPECT_NE(when.substr(6, 4), "0000");
+    EXPECT_EQ(line(vlrText, 1), when.substr(3, 3) + when.substr(0, 3) + when.substr(6));
+    std::istringstream values(line(vlrText, 10));
+    std::vector<std::string> words{std::istream_iterator<std::string>(values), {}};
+    ASSERT_EQ(words.size(), 40u);
+    EXPECT_EQ(words[13], "9999999.900000");
+    EXPECT_EQ(reopened.month, imported.month);
+    EXPECT_EQ(reopened.day, imported.day);
+    EXPECT_EQ(reopened.year, std::stoi(when.substr(6, 4)));
+    EXPECT_EQ(reopened.hour, imported.hour);
+    EXPECT_EQ(reopened.minute, imported.minute);
     int errors = 0;
     for (const auto &p : PopupLog())
         if (p.title.rfind("Error", 0) == 0) ++errors;

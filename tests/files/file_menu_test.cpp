@@ -166,9 +166,10 @@ TEST_F(FileMenuTest, SavedRecordingOpensAgainTheSame) {
         EXPECT_EQ(r.time[k], w.time[k]) << k;
         EXPECT_EQ(r.value[k], w.value[k]) << k;
     }
-    // The missing sample was saved as the 0.0 the store holds: no gap any more.
+    // The missing sample was saved with its mark: still missing.
     EXPECT_EQ(r.value[2], 0.0);
-    EXPECT_EQ(r.hasGaps, 0);
+    EXPECT_EQ(r.hasGaps, 1);
+    EXPECT_EQ(r.gapIndex[0], 2);
     EXPECT_EQ(r.sourceWindow, -1);
     std::string shown;
     GetCtrlAttribute(r.panel, WINDOW_PATH, ATTR_CALLBACK_DATA_PATH, &shown);
@@ -575,6 +576,40 @@ TEST_F(FileMenuTest, PrintOfAFullScreenWindowGivesOnePageAtFullScreenSize) {
     EXPECT_GT(navy, 1000);
     if (const char *keep = std::getenv("VELORINDER_KEEP_PRINT"))
         fs::copy_file(png + ".png", keep, fs::copy_options::overwrite_existing);
+}
+
+// The measuring cursor stays on the sample the user chose, and the
+// variation cursors where he put them, whatever re-arranges the windows.
+TEST_F(FileMenuTest, CursorsStayPutThroughTileCascadeANewWindowAndPrint) {
+    int s = OpenRecording("measured", RunUpCurve(300));
+    int p = windows[s].panel;
+    SetGraphCursor(p, WINDOW_GRAPH, 1, 125, 0);
+    Gestion_affichage(menuBar, MENU_VARIATION_CURSORS, nullptr, mainPanel);
+    SetGraphCursor(p, WINDOW_GRAPH, 2, 40, 700);
+    SetGraphCursor(p, WINDOW_GRAPH, 3, 210, 900);
+    auto expectPut = [&](const char *after) {
+        int plot = -1, index = -1;
+        GetGraphCursorIndex(p, WINDOW_GRAPH, 1, &plot, &index);
+        EXPECT_EQ(index, 125) << after;
+        double x = 0, y = 0;
+        GetGraphCursor(p, WINDOW_GRAPH, 2, &x, &y);
+        EXPECT_EQ(std::make_pair(x, y), std::make_pair(40.0, 700.0)) << after;
+        GetGraphCursor(p, WINDOW_GRAPH, 3, &x, &y);
+        EXPECT_EQ(std::make_pair(x, y), std::make_pair(210.0, 900.0)) << after;
+    };
+    OpenRecording("other", RunUpCurve(100));
+    expectPut("a new window");
+    Gestion_fenetre(menuBar, MENU_TILE, nullptr, mainPanel);
+    expectPut("Tile");
+    Gestion_fenetre(menuBar, MENU_CASCADE, nullptr, mainPanel);
+    expectPut("Cascade");
+    Gestion_fenetre(menuBar, windows[s].menuItem, nullptr, mainPanel);
+    Settle();
+    ASSERT_EQ(currentWindow, s);
+    SetPrintFileForTesting(dir.file("print.pdf"));
+    Menu(MENU_PRINT);
+    ASSERT_TRUE(fs::exists(dir.file("print.pdf")));
+    expectPut("Print");
 }
 
 TEST_F(FileMenuTest, PrintThatCannotWriteSaysSo) {

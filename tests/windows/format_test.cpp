@@ -66,11 +66,13 @@ TEST_F(NoWindow, FormatValeurUnitsOfDerivedDisplays) {
     w.sourceWindow = 0;
     w.isAcceleration = 1;
     std::string text;
+    // Derivatives per second: of a speed, and of a distance.
     Format_valeur(0, "Y = ", 2.5, &text);
-    EXPECT_EQ(text, "Y = 2.5000 tr/min²");
-    EXPECT_STREQ(w.unit, "tr/min²");
+    EXPECT_EQ(text, "Y = 2.5000 tr/s²");
+    EXPECT_STREQ(w.unit, "tr/s²");
     Format_valeur(8, "Y = ", 2.5, &text);
-    EXPECT_STREQ(w.unit, "ft/min");
+    EXPECT_STREQ(w.unit, "ft/s");
+    EXPECT_EQ(MissingValueText(0, "Y = "), "Y = ----- tr/s²");
     w.isAcceleration = 0;
     w.isPosition = 1;
     Format_valeur(1, "Y = ", 2.5, &text);
@@ -101,7 +103,7 @@ TEST_F(NoWindow, FormatValueShortensAndSetsUnit) {
     windows[0].sourceWindow = 0;
     windows[0].isAcceleration = 1;
     FormatValue(6, 1.0, &text);
-    EXPECT_STREQ(windows[0].unit, "Rev/min²");
+    EXPECT_STREQ(windows[0].unit, "Rev/s²");
     windows[0].isAcceleration = 0;
     windows[0].isPosition = 1;
     FormatValue(1, 1.0, &text);
@@ -175,12 +177,8 @@ TEST_F(NoWindow, TileDividesTheWholeProductBeforeTruncating) {
     EXPECT_EQ(tileWidth, 77) << "no windows: nothing changes";
 }
 
-TEST_F(NoWindow, ScrollRangeAndItsLabels) {
-    double lo = 0, hi = 0;
-    ASSERT_TRUE(ScrollRange(100, 150, 10000000, &lo, &hi));
-    EXPECT_EQ(lo, 3000);
-    EXPECT_EQ(hi, 3150);
-    auto labels = TimeAxisLabels(lo, hi);
+TEST_F(NoWindow, TimeAxisLabelsOfAVisibleRange) {
+    auto labels = TimeAxisLabels(3000, 3150);
     ASSERT_EQ(labels.size(), 5u);
     const char *texts[5] = {"0:50:00", "0:50:37", "0:51:15", "0:51:52", "0:52:30"};
     const int positions[5] = {3000, 3037, 3075, 3112, 3150};
@@ -190,12 +188,46 @@ TEST_F(NoWindow, ScrollRangeAndItsLabels) {
     }
 }
 
-TEST_F(NoWindow, ScrollPastTheEndShowsTheLastPage) {
+// A 2-hour recording seen 1500 s and 150 s at a time: a page click moves one
+// view, End shows the last view and ends with the recording, and the thumb's
+// share is the visible share.
+TEST_F(NoWindow, ScrollOverATwoHourRecordingAtTwoZoomLevels) {
+    const double duration = 7200;
+    struct Case {
+        double span, lastStart;
+        int maximum;
+    } cases[] = {{1500, 5700, 380}, {150, 7050, 4700}};
+    for (const Case &c : cases) {
+        ScrollScale scale = ScrollScaleFor(c.span, duration);
+        EXPECT_EQ(scale.page, SCROLL_PAGE_STEPS);
+        EXPECT_EQ(scale.maximum, c.maximum) << c.span;
+        EXPECT_NEAR(double(scale.page) / (scale.maximum + scale.page), c.span / duration, 0.01);
+        double lo = 0, hi = 0;
+        ScrollRange(scale.page, c.span, 0, duration, &lo, &hi); // one page click from the start
+        EXPECT_EQ(lo, c.span);
+        EXPECT_EQ(hi, 2 * c.span);
+        ScrollRange(SCROLL_ARROW_STEPS, c.span, 0, duration, &lo, &hi);
+        EXPECT_NEAR(lo, c.span / 10, 1e-9) << "an arrow moves a tenth of the view";
+        ScrollRange(scale.maximum, c.span, 0, duration, &lo, &hi); // End
+        EXPECT_EQ(lo, c.lastStart);
+        EXPECT_EQ(hi, duration);
+        EXPECT_EQ(ScrollPosition(scale, hi - c.span), scale.maximum);
+    }
     double lo = 0, hi = 0;
-    ASSERT_TRUE(ScrollRange(400, 150, 10000, &lo, &hi));
-    EXPECT_EQ(lo, 9850);
-    EXPECT_EQ(hi, 10000);
-    EXPECT_FALSE(ScrollRange(0, 0, 100, &lo, &hi)) << "an empty page leaves the axis";
+    ScrollScale whole = ScrollScaleFor(7500, duration);
+    EXPECT_EQ(whole.maximum, 0) << "nothing to scroll when the view holds it all";
+    ScrollRange(0, 7500, 10, duration, &lo, &hi);
+    EXPECT_EQ(lo, 10) << "the view starts at the first sample";
+}
+
+TEST_F(NoWindow, ScrollPositionsFitAnIntOverTheLongestRecordings) {
+    // 65,000 samples at 99,999 s each, seen 0.15 s at a time.
+    ScrollScale scale = ScrollScaleFor(0.15, 65000.0 * 99999);
+    EXPECT_LE(scale.maximum, SCROLL_MAX_STEPS);
+    EXPECT_GE(scale.page, 1);
+    double lo = 0, hi = 0;
+    ScrollRange(scale.maximum, 0.15, 0, 65000.0 * 99999, &lo, &hi);
+    EXPECT_DOUBLE_EQ(hi, 65000.0 * 99999);
 }
 
 } // namespace

@@ -44,15 +44,7 @@ inline int OpenRecording(const std::string &title, const std::vector<double> &va
     }
     w.isAverage = w.isPosition = w.isAcceleration = 0;
     w.sourceWindow = -1;
-    int maxIndex, minIndex;
-    if (w.count > 0) MaxMin1D(w.value, w.count, &w.yMax, &maxIndex, &w.yMin, &minIndex);
-    for (int attribute : {ATTR_XLABEL_VISIBLE, ATTR_YLABEL_VISIBLE, ATTR_XUSE_LABEL_STRINGS})
-        SetCtrlAttribute(w.panel, WINDOW_GRAPH, attribute, 1);
-    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrPage, w.count);
-    ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrMaximum, w.count);
-    w.yRangeFixed = 1;
-    TracerCourbe(w.value, w.time, w.curveColour, currentWindow);
-    FitToWindow();
+    ShowNewRecording(true);
     Gestion_fenetre(menuBar, MENU_TILE, nullptr, mainPanel);
     return currentWindow;
 }
