@@ -11,6 +11,8 @@ int toolbar = 0;
 const char *const YES_TEXT[5] = {"Oui", "Yes", "Ja", "Si", "Si"};
 const char *const NO_TEXT[5] = {"Non", "No", "Nein", "No", "No"};
 const char *const HELP_SUFFIX[5] = {"fr", "gb", "al", "es", "it"};
+// Qt's name of each language, for the texts of its own dialogs.
+const char *const QT_LANGUAGE[5] = {"fr", "en", "de", "es", "it"};
 
 const char *Tr(const char *const texts[5]) {
     return texts[language >= 0 && language < LANGUAGE_COUNT ? language : 1];
@@ -79,6 +81,8 @@ void Gestion_options(int bar, int menuItem, void *, int) {
         SetMenuBarAttribute(bar, language + 37, ATTR_CHECKED, 0);
     language = menuItem - 37;
     SetMenuBarAttribute(bar, language + 37, ATTR_CHECKED, 1);
+    // Without Qt's translation its dialogs stay English; nothing to report.
+    SetDialogLanguage(QT_LANGUAGE[language]);
     ApplyMenuLanguage(bar);
     InstallHelpFile();
     SetWaitCursor(0);

@@ -24,6 +24,12 @@ const MenuText MENU_TEXTS[] = {
     {14,
      false,
      {"__Importer ...", "__Import ...", "__Importieren ...", "__Importar ...", "__Importa ..."}},
+    // The resource file names the export in English only; the toolbar button
+    // for it has its words in the five languages.
+    {18,
+     false,
+     {"Exporter vers EXCEL", "Export to EXCEL", "Exportieren zu EXCEL", "Exportar hacia EXCEL",
+      "Esporta in EXCEL"}},
     {19, true, {"__Edition", "__Edit", "__Bearbeiten", "__Edición", "__Modifica"}},
     {20, false, {"A__larme ...", "A__larm ...", "A__larm ...", "A__larma ...", "A__llarme"}},
     {24, false, {"Texte __1", "Text __1", "__1. Text", "__1o Texto", "__1° Testo"}},
@@ -76,6 +82,8 @@ const MenuText MENU_TEXTS[] = {
      false,
      {"__Plein écran", "__Full screen", "__Gesamter Bildschirm", "__Pantalla plena",
       "__Pieno schermo"}},
+    // Likewise the Help menu, with the words of the help button.
+    {60, true, {"Aide", "Help", "Hilfe", "Ayunda", "Aiuto"}},
     {61, false, {"__Sommaire", "__Contents", "In__halt", "__Sumario", "__Sommario"}},
     {62,
      false,

@@ -7,9 +7,14 @@
 #include "toolbox/toolbox.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <cstring>
@@ -210,6 +215,45 @@ TEST_F(ShellTest, EveryLanguageTranslatesMenusToolbarAndHelp) {
     fs::remove(dir.file("Velorinderit.hhh"));
     ChooseLanguage(4);
     EXPECT_FALSE(fs::exists(dir.file("Velorinder.hlp")));
+}
+
+// The program's real file dialog, with a name typed in: the texts of its
+// Cancel and accept buttons, read while it is open; then it is cancelled.
+std::pair<std::string, std::string> FileDialogButtons(const std::string &dir) {
+    std::pair<std::string, std::string> texts;
+    QTimer::singleShot(0, [&texts] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *d = qobject_cast<QFileDialog *>(w);
+            if (!d || !d->isVisible()) continue;
+            if (auto *edit = d->findChild<QLineEdit *>("fileNameEdit")) edit->setText("run.mon");
+            if (auto *box = d->findChild<QDialogButtonBox *>()) {
+                texts.first = box->button(QDialogButtonBox::Cancel)->text().toStdString();
+                for (QAbstractButton *b : box->buttons())
+                    if (box->buttonRole(b) == QDialogButtonBox::AcceptRole)
+                        texts.second = b->text().toStdString();
+            }
+            d->reject();
+        }
+    });
+    SetPopupScriptMode(false);
+    std::string path;
+    FileSelectPopup(dir, "*.mon", "*.mon;*.vlr", "Open", VAL_OK_BUTTON, 0, 0, 1, 0, &path);
+    SetPopupScriptMode(true);
+    return texts;
+}
+
+TEST_F(ShellTest, QtDialogsSpeakTheChosenLanguage) {
+    ASSERT_TRUE(Start(true));
+    ChooseLanguage(2);
+    EXPECT_EQ(FileDialogButtons(dir.path()),
+              std::make_pair(std::string("Abbrechen"), std::string("OK")));
+    // Going back replaces the German texts, it does not add to them.
+    ChooseLanguage(1);
+    EXPECT_EQ(FileDialogButtons(dir.path()).first, "Cancel");
+    // A language Qt has no translation for leaves its dialogs in English.
+    ChooseLanguage(0);
+    EXPECT_FALSE(SetDialogLanguage("xx"));
+    EXPECT_EQ(FileDialogButtons(dir.path()).first, "Cancel");
 }
 
 TEST_F(ShellTest, DialogClosesByEscapeAndByItsCloseBoxAsByQuit) {
