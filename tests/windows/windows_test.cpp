@@ -318,6 +318,44 @@ TEST_F(LegendTest, ReadoutWidensANearlyFlatRange) {
     EXPECT_EQ(w.yRangeFixed, 1);
 }
 
+// A missing sample reads as missing, not as a stopped machine; pictures of
+// the broken curve, of a 2-minute recording just opened and of its
+// acceleration with the unit on the axis.
+TEST_F(LegendTest, MissingSampleReadsDashesAndPictures) {
+    std::string dir = std::getenv("VELORINDER_PICTURES") ? std::getenv("VELORINDER_PICTURES")
+                                                         : ::testing::TempDir();
+    SetMainSize(700, 1100);
+    std::vector<double> running = testsupport::RunUpCurve(121);
+    for (double &v : running)
+        v += 500;
+    slot = OpenRecording("run-up with gaps", running, 1, 0, {30, 31, 32, 33, 34, 80});
+    WindowRecord &w = windows[slot];
+    Gestion_affichage(menuBar, MENU_LEGEND, nullptr, mainPanel);
+    SetGraphCursor(w.panel, WINDOW_GRAPH, 1, 32, 0);
+    ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(Text(w.legendText[0]), "X = 0:00:32");
+    EXPECT_EQ(Text(w.legendText[1]), "Y = ----- tr/min");
+    double lo = 0, hi = 0;
+    Range(slot, VAL_LEFT_YAXIS, &lo, &hi);
+    EXPECT_GT(lo, 400.0) << "the range is that of the readings, gaps left out";
+    ASSERT_TRUE(SavePicture(dir + "/gaps.png"));
+    SetGraphCursor(w.panel, WINDOW_GRAPH, 1, 29, 0);
+    ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(Text(w.legendText[1]).find("-----"), std::string::npos);
+
+    Fermer_fenetre();
+    slot = OpenRecording("two minutes", testsupport::RunUpCurve(121), 1, 0);
+    ASSERT_TRUE(SavePicture(dir + "/two_minutes.png"));
+    sourceList[0] = slot;
+    sourceCount = 1;
+    TraitementFiltre(0, KIND_ACCELERATION);
+    ASSERT_EQ(windowCount, 2);
+    ASSERT_TRUE(SavePicture(dir + "/acceleration.png"));
+    OpenRecording("third", testsupport::RunUpCurve(500), 1, 0);
+    Gestion_fenetre(menuBar, MENU_CASCADE, nullptr, mainPanel);
+    ASSERT_TRUE(SavePicture(dir + "/cascade.png"));
+}
+
 TEST_F(LegendTest, PictureOfAFullRecordingAndOfNineTiledWindows) {
     std::string dir = std::getenv("VELORINDER_PICTURES") ? std::getenv("VELORINDER_PICTURES")
                                                          : ::testing::TempDir();
