@@ -191,7 +191,7 @@ TEST_F(SimLink, LowerCasePresence) {
     EXPECT_EQ(port.Request(" "), "*e\n");
 }
 
-TEST_F(SimLink, CountThenEveryRecordingThenSilence) {
+TEST_F(SimLink, CountThenEveryRecordingThenSilenceAndAgainAfterCount) {
     const auto rs = SmallSet();
     StartWith(rs);
     Port port(link_);
@@ -210,8 +210,12 @@ TEST_F(SimLink, CountThenEveryRecordingThenSilence) {
     EXPECT_EQ(sim_.RemainingRecordings(), 0u);
     port.Write("Mg\r\n");
     EXPECT_EQ(port.ReadFor(300ms), "");
-    EXPECT_EQ(port.Request("Md"), "0\n");
-    EXPECT_EQ(sim_.Requests(), (std::vector<std::string>{"Md", "Mg", "Mg", "Mg", "Mg", "Md"}));
+    // The instrument keeps its recordings: a new count starts over at the first.
+    EXPECT_EQ(port.Request("Md"), "3\n");
+    EXPECT_EQ(sim_.RemainingRecordings(), 3u);
+    EXPECT_EQ(StripEnd(port.Request("Mg")), FormatRecordingLine(rs[0]));
+    EXPECT_EQ(sim_.Requests(),
+              (std::vector<std::string>{"Md", "Mg", "Mg", "Mg", "Mg", "Md", "Mg"}));
 }
 
 TEST_F(SimLink, DemoSetTransfersWhole) {
@@ -394,7 +398,7 @@ TEST_F(SimLink, ServesAgainAfterTheClientClosesAndReopens) {
         ASSERT_TRUE(port.IsOpen());
         port.ReadFor(100ms); // anything left in the device from before
         EXPECT_EQ(port.Request(" "), "*E\n");
-        EXPECT_EQ(port.Request("Md"), "0\n");
+        EXPECT_EQ(port.Request("Md"), "6\n");
     }
 }
 

@@ -8,6 +8,7 @@
 // output is dropped and the thread waits for the next open.
 #include "simulator.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -56,7 +57,8 @@ struct Simulator::State {
     mutable std::condition_variable cv;
 
     // Shared with the accessors (under mu).
-    std::deque<Recording> recordings;
+    std::vector<Recording> recordings;
+    std::size_t next = 0; // the recording "Mg" sends next
     Options options;
     long requestCounter = 0; // since Start or SetOptions
     long mgCounter = 0;
@@ -108,6 +110,7 @@ struct Simulator::State {
                 --options.refuseMd;
                 Queue(refusal + end);
             } else {
+                next = 0;
                 Queue(std::to_string(recordings.size()) + end);
             }
         } else if (isMg) {
@@ -119,9 +122,8 @@ struct Simulator::State {
                     reply += ShortLineText(s.length) + end;
                 if (!s.thenRecording) shortOnly = true;
             }
-            if (!shortOnly && !recordings.empty()) {
-                std::string line = FormatRecordingLine(recordings.front());
-                recordings.pop_front();
+            if (!shortOnly && next < recordings.size()) {
+                std::string line = FormatRecordingLine(recordings[next++]);
                 if (mgIndex == options.cutAtMg)
                     reply += line.substr(0, std::min(options.cutAfterChars, line.size()));
                 else
@@ -135,6 +137,7 @@ struct Simulator::State {
                 Queue(refusal + end);
             } else {
                 recordings.clear();
+                next = 0;
                 Queue("OK" + end);
             }
         } else {
@@ -400,18 +403,18 @@ Options Simulator::GetOptions() const {
 
 void Simulator::SetRecordings(std::vector<Recording> recordings) {
     std::lock_guard lock(state_->mu);
-    state_->recordings.assign(std::make_move_iterator(recordings.begin()),
-                              std::make_move_iterator(recordings.end()));
+    state_->recordings = std::move(recordings);
+    state_->next = 0;
 }
 
 std::vector<Recording> Simulator::Recordings() const {
     std::lock_guard lock(state_->mu);
-    return {state_->recordings.begin(), state_->recordings.end()};
+    return state_->recordings;
 }
 
 std::size_t Simulator::RemainingRecordings() const {
     std::lock_guard lock(state_->mu);
-    return state_->recordings.size();
+    return state_->recordings.size() - std::min(state_->next, state_->recordings.size());
 }
 
 std::vector<std::string> Simulator::Requests() const {

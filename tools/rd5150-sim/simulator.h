@@ -8,10 +8,11 @@
 // Protocol as simulated (every reply line ends in LF, or CR LF when
 // Options::crlf is set; requests end in CR LF, a lone LF is accepted too):
 //   " \r\n"  (or any unknown request)  -> "*E"   ("*e" with lowerCasePresence)
-//   "Md\r\n" -> the number of recordings held, as a decimal integer ("3")
-//   "Mg\r\n" -> the next recording as one line (FormatRecordingLine); the
-//               recording is then no longer held. With no recording left the
-//               instrument stays silent (no reply at all).
+//   "Md\r\n" -> the number of recordings held, as a decimal integer ("3"),
+//               and starts over at the first recording
+//   "Mg\r\n" -> the next recording as one line (FormatRecordingLine). The
+//               recording stays held: a later "Md" sends them all again. After
+//               the last one the instrument stays silent (no reply at all).
 //   "Mc\r\n" -> erases all recordings, replies "OK".
 // Bytes 0x11 and 0x13 (XON/XOFF) never appear in replies; when the client
 // sends them they pause and resume the simulator's output, as flow control.
@@ -106,13 +107,13 @@ struct Options {
     // The next refuseMc "Mc" requests are refused (memory kept) with "*EX" or "*ex".
     int refuseMc = 0;
     bool refuseLowerCase = false;
-    // Short lines injected in answers to "Mg" (the recording is not consumed
+    // Short lines injected in answers to "Mg" (the next recording is not sent
     // unless thenRecording is set).
     std::vector<ShortLine> shortLines;
     // After this many requests no reply at all is sent (-1: never silent).
     long silentAfter = -1;
     // The answer to this "Mg" request (-1: none) is cut after cutAfterChars
-    // characters and has no line end; the recording is consumed.
+    // characters and has no line end; the next "Mg" sends the recording after it.
     long cutAtMg = -1;
     std::size_t cutAfterChars = 100;
     // Bytes sent before each of the next strayCount replies (-1: every reply).
@@ -149,7 +150,9 @@ class Simulator {
     void SetOptions(const Options &options); // also resets the request counters
     Options GetOptions() const;              // refusal counts as they stand now
     void SetRecordings(std::vector<Recording> recordings);
-    std::vector<Recording> Recordings() const; // those still held
+    std::vector<Recording> Recordings() const; // those held (until "Mc")
+    // Those "Mg" has still to send before the instrument falls silent; all
+    // held ones again after each "Md".
     std::size_t RemainingRecordings() const;
 
     // Requests received, in order, without their line end (" ", "Md", "Mg", ...).
