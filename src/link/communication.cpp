@@ -90,6 +90,9 @@ int ScanPorts() {
         r = ProbeInstrument(n, baudRate);
         if (r > 0) break;
     }
+    // Without an instrument the last port's own error (often a number that
+    // names no device) would hide that nothing answered.
+    if (r < 0) r = 0;
     if (inProgressPanel > 0) {
         RemovePopup(0);
         DiscardPanel(inProgressPanel);

@@ -198,6 +198,7 @@ int ImportRecording(int i) {
     if (importRunning != 1 || e < 1 || e >= IMPORT_ENTRIES) return finish(IMPORT_FAILED);
     int a = ReadNextRecording();
     if (a == 99) return finish(IMPORT_NO_REPLY);
+    if (a == RECORDING_CUT) return finish(IMPORT_CUT_LINE);
     if (a != 1) return finish(IMPORT_FAILED);
     if (PollForStop()) return finish(IMPORT_FAILED);
     GetSystemDate(&recordingDate[0], &recordingDate[1], &recordingDate[2]);
@@ -240,21 +241,22 @@ int ImportAllRecordings() {
     // Without its panel the transfer still runs; nothing else may be removed.
     const bool shown = InstallPopup(panel) == 0;
     ProcessDrawEvents();
-    int last = 0;
+    auto show = [panel](int percent) {
+        SetCtrlVal(panel, IMPORT_PROGRESS_GAUGE, percent);
+        SetCtrlVal(panel, IMPORT_PROGRESS_PERCENT, std::to_string(percent) + " %");
+        ProcessDrawEvents();
+    };
     int r = IMPORT_FAILED;
     for (int i = 0; i < recordingCount && i < MAX_IMPORTED; ++i) {
         PollForStop();
         if (importRunning != 1) break;
-        int p = (100 * i + 100) / recordingCount;
-        if (p > last) {
-            last = p;
-            SetCtrlVal(panel, IMPORT_PROGRESS_GAUGE, p);
-            SetCtrlVal(panel, IMPORT_PROGRESS_PERCENT, std::to_string(p) + " %");
-            ProcessDrawEvents();
-        }
+        // The share already on disk: a long last recording must not show 100 %
+        // while it still arrives.
+        show(100 * i / recordingCount);
         r = ImportRecording(i);
-        if (r == IMPORT_FAILED || r == IMPORT_NO_REPLY) break;
+        if (r != IMPORT_DONE) break;
     }
+    if (r == IMPORT_DONE) show(100);
     SetCtrlAttribute(panel, IMPORT_PROGRESS_TEXT, ATTR_VISIBLE, 0);
     if (shown) RemovePopup(0);
     return r;
@@ -324,6 +326,12 @@ void ImportCommand() {
             MessagePopup(Tr(IMPORT_TITLE),
                          LeftOnInstrumentText(MAX_IMPORTED + recordingsLeft, recordingsLeft));
     } else {
+        // No reply twice, or a line cut short. After a cut line the device may
+        // have gone: the next import opens the port afresh.
+        if (r == IMPORT_CUT_LINE) {
+            CloseCom(comPort);
+            portOpen = 0;
+        }
         ShowError(31);
         Griser_menus(0);
         importRunning = 1;

@@ -29,13 +29,16 @@ int ConnectInstrument(int port, int baud);
 int OpenTransferLink();
 // 0 recordingCount set, -1 refused, or a negative port error.
 int ReadRecordingCount();
-// 1 a recording line in replyBuffer, 0 stopped, 99 no reply, or a negative
-// port error.
+// 1 a recording line in replyBuffer, 0 stopped, 99 no reply, RECORDING_CUT,
+// or a negative port error. Stop is polled while the line arrives.
 int ReadNextRecording();
+// A line that ended without its line feed (silence, the device failed or
+// went): not a recording, and replyBuffer is cleared.
+constexpr int RECORDING_CUT = 2;
 // 0 done, -1 refused, or a negative port error.
 int ClearInstrumentMemory();
 // Probes ports 1 to 22 until an instrument answers, reports the result and
-// gives the last probe's result.
+// gives 1, or 0 when no port answered (whatever the last port's error was).
 int ScanPorts();
 // Takes one pending event without waiting; a commit on control 6 (the Stop
 // button) of any panel clears importRunning. True when Stop was pressed.
@@ -106,6 +109,7 @@ constexpr double UNDEFINED_VALUE = 9999999.9; // the instrument's mark of a miss
 constexpr int IMPORT_DONE = 1;
 constexpr int IMPORT_FAILED = -1;
 constexpr int IMPORT_NO_REPLY = 99;
+constexpr int IMPORT_CUT_LINE = 2;  // a line cut short: error 31, no new attempt
 constexpr int IMPORT_ENTRIES = 100; // entry 0 serves file opening and the derived displays
 constexpr int MAX_IMPORTED = IMPORT_ENTRIES - 1;
 constexpr int CLEAN_LINE_SIZE = 65000;

@@ -228,9 +228,23 @@ int ReadNextRecording() {
             result = 0;
             break;
         }
-        // One byte short of the buffer so that the line stays terminated.
-        int n = ComRdTerm(comPort, replyBuffer, REPLY_BUFFER_SIZE - 1, LINE_END);
-        if (n < 0 && GetRs232Err() != kRs232TimeOut) return LastPortError();
+        // One byte short of the buffer so that the line stays terminated. A
+        // long line takes seconds on the wire: Stop is polled while it comes.
+        int n = ComRdTerm(comPort, replyBuffer, REPLY_BUFFER_SIZE - 1, LINE_END,
+                          [] { return !PollForStop() && importRunning == 1; });
+        int err = GetRs232Err();
+        if (importRunning != 1) {
+            std::memset(replyBuffer, 0, sizeof replyBuffer); // a part line is no recording
+            result = 0;
+            break;
+        }
+        if (n < 0 && err != kRs232TimeOut) return LastPortError();
+        if (n > 0 && err != 0) {
+            // Bytes without their line feed: asking again would not bring the
+            // rest, and a new "Mg" would skip this recording.
+            std::memset(replyBuffer, 0, sizeof replyBuffer);
+            return RECORDING_CUT;
+        }
         if (n < MIN_LINE_BYTES) {
             --tries;
             result = 99;

@@ -270,17 +270,35 @@ int ComRd(int port, char *buffer, int count) {
     return ReadResult(got, timedOut, failure);
 }
 
-int ComRdTerm(int port, char *buffer, int count, int terminationByte) {
+namespace {
+
+constexpr int CHECK_INTERVAL_MS = 50;
+
+int ReadToTerm(int port, char *buffer, int count, int terminationByte,
+               const std::function<bool()> *carryOn) {
     OpenPort *p = Find(port);
     if (!p) return Fail(kRs232PortNotOpen);
     if (count < 0 || (count > 0 && !buffer)) return Fail(kRs232InvalidParameter);
-    QSerialPort &serial = *p->serial;
     const char term = static_cast<char>(terminationByte);
     QDeadlineTimer deadline = DeadlineOf(*p);
+    QElapsedTimer sinceCheck;
+    sinceCheck.start();
     int got = 0;
     int failure = 0;
     bool timedOut = false;
     while (got < count) {
+        if (carryOn && sinceCheck.elapsed() >= CHECK_INTERVAL_MS) {
+            bool goOn = (*carryOn)();
+            // The check runs the event loop, which may have closed the port.
+            p = Find(port);
+            if (!p) return Fail(kRs232PortNotOpen);
+            if (!goOn) {
+                timedOut = true;
+                break;
+            }
+            sinceCheck.restart();
+        }
+        QSerialPort &serial = *p->serial;
         qint64 available = serial.bytesAvailable();
         if (available > 0) {
             // Look ahead so that nothing after the terminating byte is taken.
@@ -305,12 +323,27 @@ int ComRdTerm(int port, char *buffer, int count, int terminationByte) {
             if (n > 0) deadline = DeadlineOf(*p);
             continue;
         }
-        if (!WaitForInput(serial, deadline, &failure)) {
+        // With a check, wait in slices so that it is asked during silence too.
+        QDeadlineTimer wait = deadline;
+        if (carryOn) wait = std::min(deadline, QDeadlineTimer(CHECK_INTERVAL_MS));
+        if (!WaitForInput(serial, wait, &failure)) {
+            if (failure == 0 && !deadline.hasExpired()) continue;
             timedOut = failure == 0;
             break;
         }
     }
     return ReadResult(got, timedOut, failure);
+}
+
+} // namespace
+
+int ComRdTerm(int port, char *buffer, int count, int terminationByte) {
+    return ReadToTerm(port, buffer, count, terminationByte, nullptr);
+}
+
+int ComRdTerm(int port, char *buffer, int count, int terminationByte,
+              const std::function<bool()> &carryOn) {
+    return ReadToTerm(port, buffer, count, terminationByte, carryOn ? &carryOn : nullptr);
 }
 
 int FlushInQ(int port) {

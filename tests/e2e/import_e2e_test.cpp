@@ -21,6 +21,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace testsupport;
@@ -82,9 +83,10 @@ class ImportEndToEnd : public AppTest {
     }
 
     // Starts the instrument and the program; closes the communication dialog
-    // that start-up opens.
-    void Start(std::vector<rd5150::Recording> recordings, rd5150::Options options = {}) {
-        options.paced = false;
+    // that start-up opens. Paced: the lines take their time on the wire.
+    void Start(std::vector<rd5150::Recording> recordings, rd5150::Options options = {},
+               bool paced = false) {
+        options.paced = paced;
         sim = std::make_unique<rd5150::Simulator>(std::move(recordings), options);
         ASSERT_TRUE(sim->Start(dir.file("COM1"))) << sim->LastError();
         ASSERT_TRUE(StartUp());
@@ -144,6 +146,17 @@ class ImportEndToEnd : public AppTest {
         EXPECT_EQ(lines[2], line);
     }
 
+    // Error 31 alone, no list, the port given back for the next import.
+    void ExpectCutLineReported() const {
+        EXPECT_EQ(ErrorTexts(),
+                  (std::vector<std::string>{"Error n° -131: Error during data transmission\n"
+                                            "Restart the import operation"}));
+        EXPECT_EQ(listPanel, 0);
+        EXPECT_EQ(portOpen, 0);
+        EXPECT_EQ(importRunning, 1);
+        EXPECT_EQ(GetWaitCursorState(), 0);
+    }
+
     std::unique_ptr<rd5150::Simulator> sim;
     bool started = false;
 };
@@ -186,11 +199,11 @@ TEST_F(ImportEndToEnd, DemoSetIsSavedUnderConfirmedNamesAndListed) {
     GetCtrlAttribute(listPanel, LIST_RECORDINGS, ATTR_LABEL_TEXT, &header);
     EXPECT_EQ(header, " Graph   Mode   Y Unity    Coefficient K      Scan              ");
 
-    // The progress panel is gone, its gauge reset; the link stays open.
+    // The progress panel is gone, complete; the link stays open.
     EXPECT_FALSE(PanelWidget(progressPanel)->isVisible());
     int gauge = -1;
     GetCtrlVal(progressPanel, IMPORT_PROGRESS_GAUGE, &gauge);
-    EXPECT_EQ(gauge, 0);
+    EXPECT_EQ(gauge, 100);
     std::string percent;
     GetCtrlVal(progressPanel, IMPORT_PROGRESS_PERCENT, &percent);
     EXPECT_EQ(percent, "100 %");
@@ -340,28 +353,134 @@ TEST_F(ImportEndToEnd, NoReplyTwiceIsError31) {
     EXPECT_EQ(listPanel, 0);
 }
 
-TEST_F(ImportEndToEnd, CutOffLineNeitherHangsNorHarmsEarlierFiles) {
+TEST_F(ImportEndToEnd, LineCutOffBySilenceIsNoRecordingAndTheNextImportWorks) {
     rd5150::Options o;
     o.cutAtMg = 1;
-    o.cutAfterChars = 100;
-    std::vector<rd5150::Recording> recordings;
-    for (int n = 1; n <= 3; ++n)
-        recordings.push_back(Small(n, std::vector<double>(40, n)));
+    o.cutAfterChars = 5000;
+    std::vector<rd5150::Recording> recordings = {Small(1, std::vector<double>(40, 1)),
+                                                 Small(2, std::vector<double>(2000, 2)),
+                                                 Small(3, std::vector<double>(40, 3))};
     Start(recordings, o);
     SaveAs("one.mon");
-    SaveAs("two.mon");
-    SaveAs("three.mon");
+    Expect("Error n° -131");
     auto begin = std::chrono::steady_clock::now();
     Import();
     EXPECT_LT(std::chrono::steady_clock::now() - begin, 10s);
-    EXPECT_TRUE(ErrorTexts().empty());
+    ExpectCutLineReported();
+    EXPECT_EQ(sim->Requests(), (std::vector<std::string>{" ", "Md", "Mg", "Mg"}))
+        << "no new attempt from the start";
     ExpectTransferFile(dir.file("one.mon"), "one.mon", rd5150::FormatRecordingLine(recordings[0]));
-    // The cut line is kept as it came; the next recording is whole.
-    ExpectTransferFile(dir.file("two.mon"), "two.mon",
-                       rd5150::FormatRecordingLine(recordings[1]).substr(0, 100));
+    EXPECT_EQ(FilesEndingIn(".mon"), (std::set<std::string>{"one.mon"}));
+    EXPECT_TRUE(FilesEndingIn(".tmp").empty());
+
+    ClearPopupLog();
+    SaveAs("one.mon");
+    SaveAs("two.mon");
+    SaveAs("three.mon");
+    Import();
+    EXPECT_TRUE(ErrorTexts().empty());
+    ExpectTransferFile(dir.file("two.mon"), "two.mon", rd5150::FormatRecordingLine(recordings[1]));
     ExpectTransferFile(dir.file("three.mon"), "three.mon",
                        rd5150::FormatRecordingLine(recordings[2]));
     EXPECT_EQ(ListRows().size(), 4u);
+}
+
+TEST_F(ImportEndToEnd, InstrumentGoneMidLineIsNoRecordingAndTheNextImportWorks) {
+    // About 4 s on the wire at 38400 baud; the instrument goes after 0.3 s.
+    std::vector<rd5150::Recording> recordings = {Small(1, {1, 2, 3}),
+                                                 Small(2, std::vector<double>(2000, 2.5))};
+    Start(recordings, {}, true);
+    std::thread unplug([&] {
+        if (sim->WaitForRequests(4, 10s)) std::this_thread::sleep_for(300ms);
+        sim->Stop();
+    });
+    SaveAs("one.mon");
+    Expect("Error n° -131");
+    auto begin = std::chrono::steady_clock::now();
+    Import();
+    auto took = std::chrono::steady_clock::now() - begin;
+    unplug.join();
+    EXPECT_LT(took, 3s);
+    ExpectCutLineReported();
+    ExpectTransferFile(dir.file("one.mon"), "one.mon", rd5150::FormatRecordingLine(recordings[0]));
+    EXPECT_EQ(FilesEndingIn(".mon"), (std::set<std::string>{"one.mon"}));
+    EXPECT_TRUE(FilesEndingIn(".tmp").empty());
+
+    // Plugged in again: a new device behind COM1, the program still running.
+    rd5150::Options fast;
+    fast.paced = false;
+    sim->SetOptions(fast);
+    ASSERT_TRUE(sim->Start(dir.file("COM1"))) << sim->LastError();
+    ClearPopupLog();
+    SaveAs("first.mon");
+    SaveAs("second.mon");
+    Import();
+    EXPECT_TRUE(ErrorTexts().empty());
+    ExpectTransferFile(dir.file("first.mon"), "first.mon",
+                       rd5150::FormatRecordingLine(recordings[0]));
+    ExpectTransferFile(dir.file("second.mon"), "second.mon",
+                       rd5150::FormatRecordingLine(recordings[1]));
+    EXPECT_EQ(ListRows().size(), 3u);
+}
+
+TEST_F(ImportEndToEnd, StopDuringALongLineEndsItAtOnce) {
+    // The second line takes about 8 s on the wire at 38400 baud.
+    std::vector<rd5150::Recording> recordings = {Small(1, {1, 2, 3}),
+                                                 Small(2, std::vector<double>(4000, 7.5))};
+    Start(recordings, {}, true);
+    SaveAs("one.mon");
+    // Stop 0.3 s into the second line; the progress then shows one of two done.
+    std::chrono::steady_clock::time_point lineBegan{}, pressedAt{};
+    int gauge = -1;
+    std::string percent;
+    std::function<void()> watch = [&] {
+        auto now = std::chrono::steady_clock::now();
+        if (lineBegan == std::chrono::steady_clock::time_point{} && sim->RequestCount() >= 4)
+            lineBegan = now;
+        if (lineBegan != std::chrono::steady_clock::time_point{} && now - lineBegan >= 300ms) {
+            GetCtrlVal(progressPanel, IMPORT_PROGRESS_GAUGE, &gauge);
+            GetCtrlVal(progressPanel, IMPORT_PROGRESS_PERCENT, &percent);
+            pressedAt = now;
+            Click(progressPanel, STOP_BUTTON);
+        } else {
+            PostDeferredCall(watch, 5);
+        }
+    };
+    PostDeferredCall(watch, 5);
+    Expect("Error n° -127");
+    Import();
+    auto ended = std::chrono::steady_clock::now();
+    ASSERT_NE(pressedAt, std::chrono::steady_clock::time_point{});
+    EXPECT_LT(ended - pressedAt, 1s);
+    EXPECT_EQ(gauge, 50);
+    EXPECT_EQ(percent, "50 %");
+    EXPECT_EQ(ErrorTexts(), std::vector<std::string>{"Error n° -127: Stop asked by operator"});
+    EXPECT_EQ(sim->Requests(), (std::vector<std::string>{" ", "Md", "Mg", "Mg"}));
+    ExpectTransferFile(dir.file("one.mon"), "one.mon", rd5150::FormatRecordingLine(recordings[0]));
+    EXPECT_EQ(FilesEndingIn(".mon"), (std::set<std::string>{"one.mon"}));
+    EXPECT_TRUE(FilesEndingIn(".tmp").empty());
+    EXPECT_EQ(importRunning, 1);
+}
+
+TEST_F(ImportEndToEnd, SecondImportTransfersTheSameRecordings) {
+    std::vector<rd5150::Recording> recordings = {Small(1, {1, 2}), Small(2, {3, 4})};
+    Start(recordings);
+    SaveAs("a1.mon");
+    SaveAs("a2.mon");
+    Import();
+    ASSERT_GT(listPanel, 0);
+    std::vector<std::string> firstRows = ListRows();
+    Click(listPanel, LIST_QUIT);
+    SaveAs("b1.mon");
+    SaveAs("b2.mon");
+    Import();
+    EXPECT_TRUE(ErrorTexts().empty());
+    ASSERT_GT(listPanel, 0);
+    EXPECT_EQ(ListRows(), firstRows);
+    for (int n : {1, 2})
+        ExpectTransferFile(dir.file("b" + std::to_string(n) + ".mon"),
+                           "b" + std::to_string(n) + ".mon",
+                           rd5150::FormatRecordingLine(recordings[n - 1]));
 }
 
 TEST_F(ImportEndToEnd, BeyondNinetyNineTheRestStaysOnTheInstrument) {

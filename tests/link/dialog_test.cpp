@@ -108,9 +108,9 @@ TEST_F(DialogTest, SearchFindsTheInstrumentOnCom3AndTheDialogShowsIt) {
     Click(panel, COMM_QUIT);
 }
 
-TEST_F(DialogTest, SearchWithoutInstrumentTriesEveryPortAndReportsPort22) {
+TEST_F(DialogTest, SearchWithoutInstrumentTriesEveryPortAndReportsNoResponse) {
     // A port with a device that never answers, and port 22 held by another
-    // program: the report must be port 22's (error 19), not error 29 or 21.
+    // program: the report is that nothing answered, not the last port's error.
     rd5150::Options silent = Unpaced();
     silent.silentAfter = 0;
     rd5150::Simulator mute(rd5150::DemoRecordings(), silent);
@@ -122,10 +122,10 @@ TEST_F(DialogTest, SearchWithoutInstrumentTriesEveryPortAndReportsPort22) {
 
     int panel = OpenDialog();
     ASSERT_GT(panel, 0);
-    Expect("-119");
+    Expect("Error n° -129");
     Click(panel, COMM_SEARCH);
     ASSERT_EQ(PopupLog().size(), 1u) << "one report for the whole search";
-    EXPECT_EQ(LastPopup().text, "Serial port occupied");
+    EXPECT_EQ(LastPopup().text, "No response from the instrument");
     EXPECT_EQ(mute.Requests(), (Strings{" ", " "})) << "two presence attempts on port 10";
     EXPECT_EQ(comPort, 1);
 
