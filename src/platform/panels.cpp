@@ -359,6 +359,10 @@ int DiscardPanel(int panel) {
     QMdiSubWindow *sub = p->subWindow;
     panels.erase(panel);
     if (sub) {
+        // Gone from the screen now, not when the event loop next deletes it:
+        // a long command would otherwise leave its frame painted over the others.
+        sub->hide();
+        if (QMdiArea *area = sub->mdiArea()) area->removeSubWindow(sub);
         sub->setWidget(nullptr);
         sub->deleteLater();
     }

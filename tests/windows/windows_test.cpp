@@ -2,6 +2,7 @@
 // readouts of the legend and the scroll bar.
 #include "windows/graph_fixture.h"
 
+#include <QMdiSubWindow>
 #include <QScrollBar>
 
 #include <cstdlib>
@@ -133,6 +134,24 @@ TEST_F(GraphWindowTest, NineWindowsRefuseATenth) {
     for (int i = 0; i < MAX_WINDOWS; ++i)
         EXPECT_EQ(windows[i].panel, panels[i]);
     EXPECT_EQ(windows[0].isPosition, 0);
+}
+
+// Nothing of a closed window stays on the screen, through Cascade and Tile.
+TEST_F(GraphWindowTest, ClosedWindowLeavesNothingPaintedAfterCascadeOrTile) {
+    for (int i = 0; i < 3; ++i)
+        OpenRecording("rec" + std::to_string(i), Ramp(100));
+    currentWindow = 0;
+    Fermer_fenetre();
+    auto visibleFrames = [&] {
+        int n = 0;
+        for (auto *sub : PanelWidget(mainPanel)->findChildren<QMdiSubWindow *>())
+            if (sub->isVisible()) ++n;
+        return n;
+    };
+    Gestion_fenetre(menuBar, MENU_CASCADE, nullptr, mainPanel);
+    EXPECT_EQ(visibleFrames(), 2);
+    Gestion_fenetre(menuBar, MENU_TILE, nullptr, mainPanel);
+    EXPECT_EQ(visibleFrames(), 2);
 }
 
 TEST_F(GraphWindowTest, ClosingWithNoWindowSaysNoGraphSelected) {
