@@ -185,9 +185,9 @@ void TraitementFiltre(int listIndex, int kind) {
         s.isAcceleration = 1;
         AffichageSecond(source, KIND_ACCELERATION);
     } else if (kind == KIND_AVERAGE) {
-        // The constant popup of the moving average takes over from here.
         SetWaitCursor(0);
         s.isAverage = 1;
+        OpenConstantPopup();
     } else {
         ShowError(25);
         SetWaitCursor(0);
@@ -195,8 +195,7 @@ void TraitementFiltre(int listIndex, int kind) {
 }
 
 void AffichageSecond(int source, int kind) {
-    if (source < 0 || source >= windowCount || kind < KIND_POSITION || kind > KIND_ACCELERATION)
-        return;
+    if (source < 0 || source >= windowCount || kind < KIND_POSITION || kind > KIND_AVERAGE) return;
     Gestion_fenetre(menuBar, MENU_TILE, nullptr, mainPanel);
     const WindowRecord &s = windows[source];
     double f = IsSpeed(s.measureType) ? 1.0 / 60.0 : 1.0;
@@ -219,17 +218,22 @@ void AffichageSecond(int source, int kind) {
     w.sourceWindow = static_cast<int16_t>(source);
     w.isPosition = kind == KIND_POSITION;
     w.isAcceleration = kind == KIND_ACCELERATION;
-    w.isAverage = 0;
+    w.isAverage = kind == KIND_AVERAGE;
     CopyText(w.title, sizeof w.title, title);
 
     delete[] w.total;
     w.total = new double[w.count + 1]();
     std::fill(w.value, w.value + MAX_SAMPLES, 0.0);
     std::fill(w.time, w.time + MAX_SAMPLES, 0.0);
-    if (kind == KIND_POSITION)
+    if (kind == KIND_POSITION) {
         ComputePosition(workTime.data(), workValue.data(), w.count, f, w.time, w.value, w.total);
-    else
+    } else if (kind == KIND_ACCELERATION) {
         ComputeAcceleration(workTime.data(), workValue.data(), w.count, f, w.time, w.value);
+    } else {
+        SetWaitCursor(1);
+        MovingAverage(workValue.data(), w.count, filterConstant, w.value);
+        std::copy(workTime.begin(), workTime.begin() + w.count, w.time);
+    }
     std::string text;
     FormatValue(w.measureType, w.count > 0 ? w.value[w.count - 1] : 0.0, &text); // sets the unit
 
@@ -249,5 +253,6 @@ void RegisterDisplayCallbacks() {
     RegisterMenuCallback("Gestion_affichage", Gestion_affichage);
     RegisterMenuCallback("Gestion_traitement", Gestion_traitement);
     RegisterCtrlCallback("IndexGraphe", IndexGraphe);
+    RegisterCtrlCallback("Constante", Constante);
     RegisterCtrlCallback("StopImport", StopImport);
 }

@@ -161,6 +161,24 @@ void ComputeAcceleration(const double *workTime, const double *workValue, int co
 // "Position curve" + " of  " + title, in the given language.
 std::string DerivedTitle(int kind, int lang, const std::string &source);
 
+// Moving average: `filterConstant` (K) is asked for in the constant popup.
+constexpr int CONSTANT_OK = 2;
+constexpr int CONSTANT_QUIT = 3;
+constexpr int CONSTANT_VALUE = 4;
+extern int filterConstant; // last accepted K, proposed again; 0 until the first use
+extern int constantPanel;  // the open constant popup, 0 when closed
+
+// Opens the modal constant popup for the work copy of the chosen source.
+void OpenConstantPopup();
+int Constante(int panel, int control, int event, void *callbackData, int eventData1,
+              int eventData2);
+// Trailing moving average of n values over k of them: out[0 .. k-2] are 0.0,
+// out[i] (i >= k-1) is the mean of value[i-k+1 .. i]. Linear in n; agrees
+// with MovingAverageInOrder to 1e-12 of the window's largest |value|.
+void MovingAverage(const double *value, int n, int k, double *out);
+// The same, each window summed afresh in order (n x k additions): the reference.
+void MovingAverageInOrder(const double *value, int n, int k, double *out);
+
 // ---------------------------------------------------------------- values
 // Short text of a measured value ("%f" cut to 6 characters, 7 for x <= 0,
 // never cutting integer digits); sets the current window's unit.

@@ -161,7 +161,10 @@ const std::vector<PanelExpectation> &PanelExpectations() {
           {4, "QPushButton", ""},
           {5, "QListWidget", ""},
           {6, "QToolButton", ""}}},
-        {7, "QWidget", "", {{2, "QPushButton", ""}, {3, "QPushButton", ""}, {4, "QSpinBox", ""}}},
+        {7,
+         "QWidget",
+         "",
+         {{2, "QPushButton", "Constante"}, {3, "QPushButton", "Constante"}, {4, "QSpinBox", ""}}},
         {8,
          "QWidget",
          "",
@@ -341,12 +344,13 @@ TEST(UirFiles, DialogsStartInTheStateTheirOpeningExpects) {
     EXPECT_FALSE(s.byId.at(3)->isEnabled());
     EXPECT_TRUE(s.byId.at(2)->isEnabled());
 
-    // The filter constant must be at least 1.
+    // The filter constant: 0 (taken as 1) up to the largest a recording allows.
     auto constant = LoadPanelFile(7);
     ASSERT_TRUE(constant);
     auto *k = qobject_cast<QSpinBox *>(CollectControls(constant.get()).byId.at(4));
     ASSERT_NE(k, nullptr);
-    EXPECT_GE(k->minimum(), 1);
+    EXPECT_EQ(k->minimum(), 0);
+    EXPECT_EQ(k->maximum(), 64999); // less than 65,000 samples
 
     // The search covers ports 1 to 22; the port field must hold them.
     auto comm = LoadPanelFile(1);
