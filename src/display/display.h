@@ -9,6 +9,19 @@
 // graph background, active title bar, cursor 1, cursor 2, graticule, spare.
 extern int displayColours[7];
 
+// ---------------------------------------------------------------- colours
+constexpr int COLOUR_ITEMS = 7;
+// The colours popup shows for each item, and the colours being tried.
+extern int colourShown[COLOUR_ITEMS];
+extern int colourLive[COLOUR_ITEMS];
+extern int coloursPanel; // the open colours popup, 0 when closed
+// The colours popup (Display > Colors); nothing while no window is open.
+void OpenColourPopup();
+int couleurs(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
+// Applies colourLive[item] to the windows; items outside 0..5 do nothing.
+void AppliquerCouleur(int item);
+void RegisterColourCallbacks();
+
 // ---------------------------------------------------------------- recording store
 constexpr int MAX_WINDOWS = 9;
 constexpr int MAX_SAMPLES = 65000;

@@ -110,6 +110,10 @@ int SetCtrlVal(int panel, int control, int value) {
 int SetCtrlVal(int panel, int control, double value) {
     QWidget *w = FindCtrl(panel, control);
     if (!w) return UIEBadControlId;
+    if (IsColourPicker(w)) {
+        SetPickerColour(w, static_cast<int>(value));
+        return 0;
+    }
     if (auto *s = qobject_cast<QSpinBox *>(w)) {
         QSignalBlocker b(s);
         s->setValue(static_cast<int>(value));
@@ -168,7 +172,9 @@ int SetCtrlVal(int panel, int control, const std::string &value) {
 int GetCtrlVal(int panel, int control, double *value) {
     QWidget *w = FindCtrl(panel, control);
     if (!w) return UIEBadControlId;
-    if (auto *s = qobject_cast<QSpinBox *>(w))
+    if (IsColourPicker(w))
+        *value = PickerColour(w);
+    else if (auto *s = qobject_cast<QSpinBox *>(w))
         *value = s->value();
     else if (auto *s = qobject_cast<QDoubleSpinBox *>(w))
         *value = s->value();

@@ -42,4 +42,15 @@ bool GraphSetAttribute(QWidget *plot, int attribute, double value, int *result);
 bool GraphSetText(QWidget *plot, int attribute, const QString &value);
 bool GraphGetAttribute(QWidget *plot, int attribute, double *value, int *result);
 
+// Popups answered from the test script: records the popup; in scripted mode
+// fills *answer and gives true.
+bool ScriptedPopup(const PopupRecord &record, PopupAnswer *answer);
+
+// Colour controls (colour.cpp): a QToolButton with the property colourPicker.
+bool IsColourPicker(const QWidget *w);
+void SetPickerColour(QWidget *w, int rgb);
+int PickerColour(const QWidget *w);
+// A click opens the colour dialog; a picked colour becomes the value and is a commit.
+void ConnectColourPicker(int panel, int control, QWidget *w);
+
 } // namespace rt

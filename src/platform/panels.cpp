@@ -143,6 +143,8 @@ void ConnectControl(int handle, int id, QWidget *w) {
             changed();
             commit();
         });
+    } else if (IsColourPicker(w)) {
+        ConnectColourPicker(handle, id, w);
     } else if (auto *b = qobject_cast<QAbstractButton *>(w)) {
         QObject::connect(b, &QAbstractButton::pressed, w,
                          [handle, id] { DispatchCtrlEvent(handle, id, EVENT_LEFT_CLICK); });

@@ -188,7 +188,7 @@ bool SetDialogLanguage(const std::string &code);
 // Test seam: in scripted mode, blocking popups take their answers from a
 // queue instead of a person, and every popup shown is recorded.
 struct PopupRecord {
-    std::string kind; // "message", "generic", "file", "dir"
+    std::string kind; // "message", "generic", "file", "dir", "colour" (a colour control's dialog)
     std::string title;
     std::string text;
     std::vector<std::string> buttons;
@@ -197,6 +197,7 @@ struct PopupAnswer {
     std::string titleContains; // the popup's title must contain this
     int button = 1;            // button pressed, or FileSelectPopup/DirSelectPopup's result
     std::string response;      // response field text, or the chosen path
+                               // (colour: button 1 picks response, "0xRRGGBB")
 };
 void SetPopupScriptMode(bool scripted);
 bool PopupScriptMode();

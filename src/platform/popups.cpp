@@ -70,6 +70,10 @@ class GenericDialog : public QDialog {
 
 } // namespace
 
+bool rt::ScriptedPopup(const PopupRecord &record, PopupAnswer *answer) {
+    return Scripted(record, answer);
+}
+
 void SetPopupScriptMode(bool on) {
     scripted = on;
     answers.clear();
