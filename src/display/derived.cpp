@@ -255,4 +255,6 @@ void RegisterDisplayCallbacks() {
     RegisterCtrlCallback("IndexGraphe", IndexGraphe);
     RegisterCtrlCallback("Constante", Constante);
     RegisterCtrlCallback("StopImport", StopImport);
+    RegisterCtrlCallback("Echelle", Echelle);
+    RegisterColourCallbacks();
 }

@@ -131,6 +131,14 @@ constexpr int LEGEND_WIDTH = 90; // strip left of the graph while the legend is 
 
 void Gestion_affichage(int menuBar, int menuItem, void *callbackData, int panel);
 
+// ---------------------------------------------------------------- scales
+constexpr int SCALE_MANUAL = 0; // values of the scales popup's mode ring
+constexpr int SCALE_AUTOMATIC = 1;
+extern int scalesPopup; // the open scales popup, 0 when closed
+// The scales popup of the current window (nothing while none is open).
+void OpenScalePopup();
+int Echelle(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
+
 // ---------------------------------------------------------------- derived displays
 constexpr int MENU_MOVING_AVERAGE = 31;
 constexpr int MENU_POSITION = 32;

@@ -86,7 +86,8 @@ int TracerCourbe(const double *value, const double *time, int colour, int slot) 
     int handle = PlotXY(w.panel, WINDOW_GRAPH, time, value, w.count, VAL_DOUBLE, VAL_DOUBLE,
                         VAL_THIN_LINE, VAL_NO_POINT, VAL_SOLID, 1, colour);
     w.plotHandle = handle > 0 ? handle : 0;
-    w.yRangeFixed = 0;
+    // A range the user fixed stays fixed through every redraw (tile, print,
+    // colours) until he chooses Automatic again.
     if (again) {
         SetGraphCursor(w.panel, WINDOW_GRAPH, 1, cursorX, cursorY);
     } else {
@@ -138,6 +139,7 @@ void ShowNewRecording(bool rangeFixed) {
         SetCtrlAttribute(w.panel, WINDOW_GRAPH, attribute, 1);
     w.yRangeFixed = rangeFixed ? 1 : 0;
     TracerCourbe(w.value, w.time, w.curveColour, currentWindow);
+    w.yRangeFixed = 0; // the data's own range, not one the user fixed
     FitToWindow();
 }
 
@@ -257,6 +259,12 @@ void Gestion_affichage(int, int menuItem, void *, int) {
     case MENU_LEGEND:
         ToggleLegend(w);
         break;
+    case MENU_COLOURS:
+        OpenColourPopup();
+        break;
+    case MENU_SCALES:
+        OpenScalePopup();
+        break;
     case MENU_ZOOM_IN:
         // Level 22 holds no magnification, only the end of the table.
         if (w.zoomLevel >= ZOOM_LAST - 1) return;
@@ -269,6 +277,6 @@ void Gestion_affichage(int, int menuItem, void *, int) {
         ZoomUpdate(w, ViewStart(w));
         break;
     default:
-        break; // 48 and 50 open the colour and scale popups; 49 and 51 are separators
+        break; // 49 and 51 are separators
     }
 }

@@ -1,6 +1,11 @@
 // The Display and Treatment commands on real graph windows.
 #include "windows/graph_fixture.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QMouseEvent>
+#include <cstdlib>
+
 namespace {
 
 using testsupport::GraphWindowTest;
@@ -79,6 +84,79 @@ TEST_F(DisplayTest, NewWindowShowsItsWholeRecordingOverMostOfTheAxis) {
         EXPECT_LT(hi, w.time[w.count - 1]) << "one step in no longer holds it: " << count;
         Fermer_fenetre();
     }
+}
+
+class ScalesTest : public DisplayTest {
+  protected:
+    // The popup as a double click on the graph opens it.
+    void OpenByDoubleClick(int slot) {
+        QWidget *graph = CtrlWidget(windows[slot].panel, WINDOW_GRAPH);
+        ASSERT_NE(graph, nullptr);
+        QPointF at(graph->width() / 2.0, graph->height() / 2.0);
+        QMouseEvent click(QEvent::MouseButtonDblClick, at, graph->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(graph, &click);
+        ASSERT_GT(scalesPopup, 0) << "a double click on the graph opens the scales";
+    }
+    static void Commit(int control) {
+        auto *button = qobject_cast<QAbstractButton *>(CtrlWidget(scalesPopup, control));
+        ASSERT_NE(button, nullptr);
+        button->click();
+    }
+    static void ChooseMode(int mode) {
+        auto *ring = qobject_cast<QComboBox *>(CtrlWidget(scalesPopup, 4));
+        ASSERT_NE(ring, nullptr);
+        int index = ring->findData(mode);
+        ASSERT_GE(index, 0);
+        ring->setCurrentIndex(index);
+        emit ring->activated(index);
+    }
+    static bool Dimmed(int control) { return !CtrlWidget(scalesPopup, control)->isEnabled(); }
+};
+
+TEST_F(ScalesTest, ManualRangeEnteredUpsideDownIsExchanged) {
+    int s = OpenRecording("speeds", testsupport::RunUpCurve(200));
+    OpenByDoubleClick(s);
+    int mode = -1;
+    GetCtrlVal(scalesPopup, 4, &mode);
+    EXPECT_EQ(mode, SCALE_AUTOMATIC);
+    EXPECT_TRUE(Dimmed(5));
+    EXPECT_TRUE(Dimmed(6));
+    ChooseMode(SCALE_MANUAL);
+    EXPECT_FALSE(Dimmed(5));
+    EXPECT_FALSE(Dimmed(6));
+    SetCtrlVal(scalesPopup, 6, 10.0); // minimum
+    SetCtrlVal(scalesPopup, 5, 2.0);  // maximum
+    Commit(3);
+    EXPECT_EQ(scalesPopup, 0);
+    double lo = 0, hi = 0;
+    Range(s, VAL_LEFT_YAXIS, &lo, &hi);
+    EXPECT_EQ(lo, 2);
+    EXPECT_EQ(hi, 10);
+    EXPECT_EQ(windows[s].yMin, 2);
+    EXPECT_EQ(windows[s].yMax, 10);
+    EXPECT_EQ(windows[s].yRangeFixed, 1);
+
+    // Opening two more windows re-plots this one twice: the range stays fixed.
+    OpenRecording("other", testsupport::RunUpCurve(50));
+    OpenRecording("third", testsupport::RunUpCurve(50));
+    Range(s, VAL_LEFT_YAXIS, &lo, &hi);
+    EXPECT_EQ(std::make_pair(lo, hi), std::make_pair(2.0, 10.0));
+    Gestion_fenetre(menuBar, windows[s].menuItem, nullptr, mainPanel);
+    currentWindow = s;
+    Gestion_affichage(menuBar, MENU_SCALES, nullptr, mainPanel);
+    ASSERT_GT(scalesPopup, 0);
+    GetCtrlVal(scalesPopup, 4, &mode);
+    EXPECT_EQ(mode, SCALE_MANUAL) << "the popup shows the fixed range it set";
+    if (const char *out = std::getenv("VELORINDER_PICTURES")) {
+        PanelWidget(scalesPopup)->grab().save(QString(out) + "/scales_manual.png");
+        ChooseMode(SCALE_AUTOMATIC);
+        PanelWidget(scalesPopup)->grab().save(QString(out) + "/scales_automatic.png");
+    }
+    Commit(2);
+    EXPECT_EQ(scalesPopup, 0);
+    Range(s, VAL_LEFT_YAXIS, &lo, &hi);
+    EXPECT_EQ(hi, 10) << "Quit changes nothing";
 }
 
 TEST_F(DisplayTest, GraticuleTwiceLeavesTheGridAsItWas) {

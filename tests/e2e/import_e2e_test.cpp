@@ -291,7 +291,11 @@ TEST_F(ImportEndToEnd, StopEndsTheTransferAndKeepsWrittenFiles) {
     std::vector<rd5150::Recording> recordings;
     for (int n = 1; n <= 3; ++n)
         recordings.push_back(Small(n, std::vector<double>(2000, 12.5 * n)));
-    Start(recordings);
+    // Paced fast enough to be short, slow enough that the second line is
+    // still arriving when the watch below sees the first file.
+    rd5150::Options o;
+    o.baud = 460800;
+    Start(recordings, o, true);
     SaveAs("first.mon");
     // Presses Stop as soon as the first recording is on disk.
     bool pressed = false;
