@@ -222,7 +222,8 @@ void AffichageSecond(int source, int kind) {
     CopyText(w.title, sizeof w.title, title);
 
     delete[] w.total;
-    w.total = new double[w.count + 1]();
+    // Only position and acceleration displays have a running total.
+    w.total = kind == KIND_AVERAGE ? nullptr : new double[w.count + 1]();
     std::fill(w.value, w.value + MAX_SAMPLES, 0.0);
     std::fill(w.time, w.time + MAX_SAMPLES, 0.0);
     if (kind == KIND_POSITION) {

@@ -147,6 +147,7 @@ TEST_F(AverageTest, AverageOverTwoOpensAWindowAtTheSourcesTimes) {
     EXPECT_STREQ(w.title, "Average of  ramp");
     EXPECT_EQ(w.isAverage, 1);
     EXPECT_EQ(w.isPosition + w.isAcceleration, 0);
+    EXPECT_EQ(w.total, nullptr) << "no running total: the export would show one";
     EXPECT_EQ(w.sourceWindow, src);
     EXPECT_EQ(w.interval, 2u);
     ExpectValues(w, {0, 1.5, 2.5, 3.5, 4.5});
