@@ -377,4 +377,48 @@ int PrintPanel(int panel, const std::string &fileName, int scaling, int visibili
 void SetPrintFileForTesting(const std::string &pdfPath);
 
 // ---------------------------------------------------------------- spreadsheet automation
-// (automation.cpp)
+// (automation.cpp) An in-process spreadsheet server answering the run-time's
+// automation calls: objects by handle, members by name, exactly those the
+// export uses (Application.Visible, .Workbooks, .Sheets, .Quit;
+// Workbooks.Open; Workbook.SaveAs, .Close; Sheets.Item; Worksheet.Activate,
+// .Range; Range.Activate, .Item(row, column) = value). Cells are held in
+// memory and written as an Office Open XML workbook (libxlsxwriter) by
+// SaveAs. Every call gives 0 or a negative error code.
+using CAObjHandle = int; // 0: no object
+constexpr int kCaErrNoObject = -2147024890;       // the handle names no object
+constexpr int kCaErrUnknownMember = -2147352573;  // no such member, or wrong arguments
+constexpr int kCaErrFailed = -2147467259;         // the member failed (file, template, ...)
+constexpr int kCaErrNoServer = -2147221005;       // no server of that class
+
+struct CAVariant {
+    enum class Kind { Empty, Text, Int, Bool, Default };
+    Kind kind = Kind::Empty;
+    std::string text;
+    int number = 0; // Int and Bool
+};
+int CA_VariantSetCString(CAVariant *variant, const std::string &text);
+CAVariant CA_VariantInt(int value);
+CAVariant CA_VariantBool(bool value);
+// An optional argument left out.
+CAVariant CA_DefaultValueVariant();
+
+// "Excel.Application" gives the application object; other classes kCaErrNoServer.
+int CA_CreateObjectByClassIdEx(const std::string &classId, CAObjHandle *object);
+// A member that is an object (Application.Workbooks, Application.Sheets).
+int CA_GetPropertyObject(CAObjHandle object, const std::string &member, CAObjHandle *result);
+// A plain property (Application.Visible).
+int CA_SetProperty(CAObjHandle object, const std::string &member, const CAVariant &value);
+// A method, its arguments in order (Default for those left out); result, when
+// given, receives the object the method returns (Workbooks.Open, Sheets.Item,
+// Worksheet.Range), else 0.
+int CA_MethodInvokeEx(CAObjHandle object, const std::string &method,
+                      const std::vector<CAVariant> &args, CAObjHandle *result = nullptr);
+// A property put with arguments: Range.Item(row, column) = value. A text that
+// begins with an apostrophe is kept as text without it; a text that reads as
+// a number is stored as a number; other texts as text.
+int CA_InvokeHelperEx(CAObjHandle object, const std::string &member,
+                      const std::vector<CAVariant> &args, const CAVariant &value);
+int CA_DiscardObjHandle(CAObjHandle object);
+// Test seam: the next call of "Object.Member" (for example "Workbook.SaveAs")
+// fails once with kCaErrFailed.
+void FailAutomationCallForTesting(const std::string &objectDotMember);
