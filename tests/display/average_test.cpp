@@ -45,8 +45,8 @@ void ExpectAgreesWithTheInOrderSums(const std::vector<double> &v, int k, const c
 }
 
 // Magnitudes from 1e-3 to 1e7, either sign.
-std::vector<double> WideRandom(int n, unsigned seed) {
-    std::mt19937_64 rng(seed);
+std::vector<double> WideRandom(int n, unsigned series) {
+    std::mt19937_64 rng(series);
     std::uniform_real_distribution<double> exponent(-3, 7), sign(-1, 1);
     std::vector<double> v(n);
     for (double &x : v)
@@ -56,8 +56,8 @@ std::vector<double> WideRandom(int n, unsigned seed) {
 
 // Bursts of values from 1e-12 to 1e7, each followed by a long run of zeros
 // (which must average to exactly 0) and then by values near 1e-3.
-std::vector<double> BurstsThenQuiet(int n, unsigned seed) {
-    std::mt19937_64 rng(seed);
+std::vector<double> BurstsThenQuiet(int n, unsigned series) {
+    std::mt19937_64 rng(series);
     std::uniform_real_distribution<double> unit(0, 1), exponent(-12, 7);
     std::vector<double> v(n);
     for (int i = 0; i < n; ++i) {
@@ -72,10 +72,10 @@ std::vector<double> BurstsThenQuiet(int n, unsigned seed) {
 TEST(MovingAverage, AgreesWithTheInOrderSumsOnAnyData) {
     const int sizes[][2] = {{2, 1},      {7, 6},       {1000, 1},     {1000, 2},  {1000, 37},
                             {1000, 999}, {20000, 300}, {20000, 4999}, {65000, 1}, {65000, 64999}};
-    unsigned seed = 1;
+    unsigned series = 1;
     for (auto [n, k] : sizes) {
-        ExpectAgreesWithTheInOrderSums(WideRandom(n, seed++), k, "wide");
-        ExpectAgreesWithTheInOrderSums(BurstsThenQuiet(n, seed++), k, "bursts");
+        ExpectAgreesWithTheInOrderSums(WideRandom(n, series++), k, "wide");
+        ExpectAgreesWithTheInOrderSums(BurstsThenQuiet(n, series++), k, "bursts");
     }
 }
 
