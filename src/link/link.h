@@ -198,3 +198,29 @@ std::string ProposedRecordingPath(const std::string &dir, int number);
 std::string FallbackTmpPath(const std::string &dir, long long seconds);
 // The three lines of a transfer file.
 std::string TransferFileText(const std::string &name, const int date[6], std::string_view line);
+
+// ---------------------------------------------------------------- alarm lines
+// Alarm dialog (panel 5) controls.
+constexpr int ALARM_QUIT = 2;
+constexpr int ALARM_OK = 3;
+constexpr int ALARM_LEVEL_2 = 4;
+constexpr int ALARM_LEVEL_1 = 5;
+constexpr int ALARM_LINE_1 = 6;
+constexpr int ALARM_LINE_2 = 7;
+constexpr int ALARM_SETTING = 8;
+// Values of a window's alarmShown.
+constexpr int ALARM_NONE = 0;
+constexpr int ALARM_ONLY_1 = 1;
+constexpr int ALARM_BOTH = 10;
+constexpr int ALARM_ONLY_2 = 11;
+
+extern int alarmPanel; // the open alarm dialog, 0 when closed
+
+// Opens the alarm dialog of the current window, filled from its record.
+void OpenAlarmDialog();
+int Alarmes(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
+// alarmShown for the lines switched on.
+int AlarmShownFor(bool line1, bool line2);
+// With both lines on, puts the lower level (and its line's handle) in index 0.
+// A level left from an earlier use is not a line and is never exchanged.
+void OrderAlarmLevels(int alarmShown, double level[2], int plot[2]);

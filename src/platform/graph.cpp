@@ -25,6 +25,27 @@ constexpr int kGrabPixels = 6; // how near a cursor line a press must be to take
 
 int nextPlotHandle = 1; // unique over the run, so a stale handle never hits a new plot
 
+// A graph text stands above and right of its point, and turns below or left
+// of it where it would cross the top or right edge, so a label moved to an
+// edge or put on the highest sample stays readable.
+class EdgeText : public QCPItemText {
+  public:
+    using QCPItemText::QCPItemText;
+
+  protected:
+    void draw(QCPPainter *painter) override {
+        const QPointF at = position->pixelPosition();
+        const QSizeF size = QFontMetricsF(mainFont())
+                                .boundingRect(QRectF(), Qt::TextDontClip | textAlignment(), text())
+                                .size();
+        const QRect area = clipRect();
+        Qt::Alignment align = at.x() + size.width() > area.right() ? Qt::AlignRight : Qt::AlignLeft;
+        align |= at.y() - size.height() < area.top() ? Qt::AlignTop : Qt::AlignBottom;
+        setPositionAlignment(align);
+        QCPItemText::draw(painter);
+    }
+};
+
 struct Cursor {
     double x = 0.0;
     double y = 0.0;
@@ -604,10 +625,9 @@ int PlotText(int panel, int control, double x, double y, const std::string &text
              int textColour, int backColour) {
     GraphState *g = Graph(panel, control);
     if (!g) return UIEBadControlId;
-    auto *item = new QCPItemText(g->Plot());
+    auto *item = new EdgeText(g->Plot());
     item->setText(QString::fromStdString(text));
     item->position->setCoords(x, y);
-    item->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
     item->setColor(Rgb(textColour));
     item->setBrush(backColour == VAL_TRANSPARENT ? QBrush(Qt::NoBrush) : QBrush(Rgb(backColour)));
     item->setPen(Qt::NoPen);

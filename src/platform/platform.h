@@ -376,6 +376,27 @@ int PrintPanel(int panel, const std::string &fileName, int scaling, int visibili
 // Test seam: prints meant for the printer go to this PDF file ("" ends it).
 void SetPrintFileForTesting(const std::string &pdfPath);
 
+// ---------------------------------------------------------------- bitmaps, clipboard
+// (clipboard.cpp) Bitmaps are images held by handle until DiscardBitmap.
+struct Rect {
+    int top;
+    int left;
+    int height;
+    int width;
+};
+constexpr int VAL_TO_EDGE = -1; // a height or width that reaches the panel's edge
+inline Rect MakeRect(int top, int left, int height, int width) {
+    return {top, left, height, width};
+}
+constexpr int VAL_VISIBLE_AREA = 0; // scope: only what shows on screen
+constexpr int VAL_FULL_PANEL = 1;   // scope: the whole panel, hidden parts drawn too
+// The image of a panel's inside (no frame or title bar) within area, at its
+// size on screen, as a new bitmap.
+int GetPanelDisplayBitmap(int panel, int scope, Rect area, int *bitmap);
+// Puts a bitmap's image on the system clipboard.
+int ClipboardPutBitmap(int bitmap);
+int DiscardBitmap(int bitmap);
+
 // ---------------------------------------------------------------- spreadsheet automation
 // (automation.cpp) An in-process spreadsheet server answering the run-time's
 // automation calls: objects by handle, members by name, exactly those the

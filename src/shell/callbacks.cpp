@@ -1,5 +1,6 @@
 // The table from the callback names of the resource file to the functions.
 #include "display/display.h"
+#include "edit/edit.h"
 #include "files/files.h"
 #include "link/link.h"
 #include "platform/platform.h"
@@ -15,4 +16,5 @@ void RegisterCallbacks() {
     RegisterDisplayCallbacks();
     RegisterWindowCallbacks();
     RegisterFileCallbacks();
+    RegisterEditCallbacks();
 }
