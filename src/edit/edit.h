@@ -48,3 +48,18 @@ int ExtremeSample(const double *value, int count, const int *gaps, int gapCount,
 // Registers Gestion_edition, Minmax and the alarm dialog's Alarmes.
 void RegisterEditCallbacks();
 
+// ---------------------------------------------------------------- help and about box
+constexpr int MENU_HELP_CONTENTS = 61;
+constexpr int MENU_HELP_SEARCH = 62;
+constexpr int MENU_ABOUT = 64;
+constexpr int ABOUT_CLOSE = 4; // the about box's OK button
+
+extern int aboutBox; // the open about box, 0 when closed
+
+// The help file the help commands open, in the project directory.
+std::string HelpFileName();
+void Gestion_aide(int menuBar, int menuItem, void *callbackData, int panel);
+int Quitter_aide(int panel, int control, int event, void *callbackData, int eventData1,
+                 int eventData2);
+// Registers Gestion_aide and Quitter_aide.
+void RegisterHelpCallbacks();

@@ -376,6 +376,17 @@ int PrintPanel(int panel, const std::string &fileName, int scaling, int visibili
 // Test seam: prints meant for the printer go to this PDF file ("" ends it).
 void SetPrintFileForTesting(const std::string &pdfPath);
 
+// ---------------------------------------------------------------- help
+// (help.cpp) A help viewer over Qt Help stands in for the Windows help engine.
+constexpr int HELP_CONTENTS = 3;     // the viewer at the contents and the first page
+constexpr int HELP_PARTIALKEY = 261; // the viewer at its keyword index, the field focused
+// Shows a compiled help file (.qch, under any name). A missing or unreadable
+// file is reported in the viewer itself; the result is then a negative UIE code.
+int SystemHelp(const std::string &helpFile, int command, int additionalNumber,
+               const std::string &additionalText);
+// The viewer's own texts (tabs, buttons, messages) in this ISO language ("fr", ...).
+void SetHelpViewerLanguage(const std::string &code);
+
 // ---------------------------------------------------------------- bitmaps, clipboard
 // (clipboard.cpp) Bitmaps are images held by handle until DiscardBitmap.
 struct Rect {

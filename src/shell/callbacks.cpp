@@ -17,4 +17,5 @@ void RegisterCallbacks() {
     RegisterWindowCallbacks();
     RegisterFileCallbacks();
     RegisterEditCallbacks();
+    RegisterHelpCallbacks();
 }

@@ -13,13 +13,14 @@ struct Language {
     const char *suffix;
     const char *importMenu; // the Import_Export menu's name, as the page must show it
     const char *keyword;    // an index entry of that language
+    const char *alarmKeyword;
 };
 const Language kLanguages[] = {
-    {"fr", "Importer_Exporter", "moyenne mobile"},
-    {"gb", "Import_Export", "moving average"},
-    {"al", "Importieren_Exportieren", "beweglicher Mittelwert"},
-    {"es", "Importar_Exportar", "media deslizante"},
-    {"it", "Importare_Esportare", "media mobile"},
+    {"fr", "Importer_Exporter", "moyenne mobile", "lignes d'alarme"},
+    {"gb", "Import_Export", "moving average", "alarm lines"},
+    {"al", "Importieren_Exportieren", "beweglicher Mittelwert", "Alarmlinien"},
+    {"es", "Importar_Exportar", "media deslizante", "líneas de alarma"},
+    {"it", "Importare_Esportare", "media mobile", "linee di allarme"},
 };
 
 QString HelpFile(const char *suffix) {
@@ -63,5 +64,13 @@ TEST(HelpFiles, EachLanguageHasACompiledGuideWithContentsAndIndex) {
         ASSERT_FALSE(links.isEmpty());
         EXPECT_EQ(links[0].url.fragment(), "derived");
         EXPECT_FALSE(engine.documentsForKeyword("RD5150").isEmpty());
+        // The export, the alarm lines and the help itself have their sections too.
+        for (auto [keyword, section] :
+             {std::pair{"xlsx", "export"}, std::pair{language.alarmKeyword, "edit"},
+              std::pair{"F1", "help"}}) {
+            const QList<QHelpLink> found = engine.documentsForKeyword(QString::fromUtf8(keyword));
+            ASSERT_FALSE(found.isEmpty()) << keyword;
+            EXPECT_EQ(found[0].url.fragment().toStdString(), section);
+        }
     }
 }

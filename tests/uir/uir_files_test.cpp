@@ -190,7 +190,10 @@ const std::vector<PanelExpectation> &PanelExpectations() {
           {6, "QPushButton", "Minmax"},
           {7, "QPushButton", "Minmax"},
           {8, "QPushButton", "Minmax"}}},
-        {11, "QWidget", "", {{2, "QLabel", ""}, {3, "QLabel", ""}, {4, "QPushButton", ""}}},
+        {11,
+         "QWidget",
+         "",
+         {{2, "QLabel", ""}, {3, "QLabel", ""}, {4, "QPushButton", "Quitter_aide"}}},
         {12,
          "QWidget",
          "",
@@ -479,9 +482,9 @@ TEST(UirFiles, MainPanelHasTheGraphAreaAndEveryMenuIdentifierOnce) {
         {55, "Gestion_fenetre"},
         {56, "Gestion_fenetre"},
         {58, "Gestion_fenetre"},
-        {61, ""},
-        {62, ""},
-        {64, ""},
+        {61, "Gestion_aide"},
+        {62, "Gestion_aide"},
+        {64, "Gestion_aide"},
     };
     std::set<int> expectedIds;
     for (const MenuItemSpec &s : expected) {
