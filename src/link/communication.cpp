@@ -2,6 +2,7 @@
 // clear-memory command and the instrument menu.
 #include "link/link.h"
 
+#include "export/export.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
 
@@ -170,7 +171,9 @@ void Gestion_import(int, int menuItem, void *, int) {
     case MENU_IMPORT:
         ImportCommand();
         break;
-    case MENU_SPREADSHEET_EXPORT: // the spreadsheet export comes with its own code
+    case MENU_SPREADSHEET_EXPORT:
+        OpenSpreadsheetDialog();
+        break;
     default:
         break;
     }

@@ -1,6 +1,7 @@
 // The table from the callback names of the resource file to the functions.
 #include "display/display.h"
 #include "edit/edit.h"
+#include "export/export.h"
 #include "files/files.h"
 #include "link/link.h"
 #include "platform/platform.h"
@@ -18,4 +19,5 @@ void RegisterCallbacks() {
     RegisterFileCallbacks();
     RegisterEditCallbacks();
     RegisterHelpCallbacks();
+    RegisterExportCallbacks();
 }

@@ -1,0 +1,466 @@
+// The spreadsheet export: names and cell texts, and workbooks written from
+// graph windows through the dialog, read back by an independent reader
+// (python3-openpyxl).
+#include "export/export.h"
+#include "link/link.h"
+#include "windows/graph_fixture.h"
+
+#include <QAbstractButton>
+#include <QWidget>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using testsupport::GraphWindowTest;
+using testsupport::OpenRecording;
+
+// ---------------------------------------------------------------- pure functions
+
+TEST(SheetNames, ProposedNameCountsWithTwoDigitsThenThree) {
+    EXPECT_EQ(ProposedSheetName("velorx", 1), "velorx01.xlsx");
+    EXPECT_EQ(ProposedSheetName("velorx", 2), "velorx02.xlsx");
+    EXPECT_EQ(ProposedSheetName("velorx", 99), "velorx99.xlsx");
+    EXPECT_EQ(ProposedSheetName("velorx", 100), "velorx100.xlsx");
+}
+
+TEST(SheetNames, ChosenPathEndsInXlsx) {
+    EXPECT_EQ(WorkbookPath("/d/run"), "/d/run.xlsx");
+    EXPECT_EQ(WorkbookPath("/d/run.xlsx"), "/d/run.xlsx");
+    EXPECT_EQ(WorkbookPath("/d/run.XLS"), "/d/run.XLSx");
+    EXPECT_EQ(WorkbookPath("/d/run.xls.xlsx"), "/d/run.xlsx");
+}
+
+TEST(SheetNames, CleaningDropsAccentsAndQuotesAndEndsAtTwoBlanks) {
+    EXPECT_EQ(CleanExportName("Essai «été» 'A\"B'"), "Essai t AB");
+    EXPECT_EQ(CleanExportName("run-1_x.y+z=w*2:3/4\\5"), "run-1_x.y+z=w*2:3/4\\5");
+    EXPECT_EQ(CleanExportName("two  blanks"), "two ");
+    EXPECT_EQ(CleanExportName(std::string(400, 'a')).size(), 299u);
+}
+
+TEST(SheetCells, NumbersNeverLoseIntegerDigits) {
+    EXPECT_EQ(FitCellText("12.500000", 8), "12.50000");
+    EXPECT_EQ(FitCellText("123456789.000000", 8), "123456789");
+    EXPECT_EQ(FitCellText("-12345678.9", 8), "-12345678");
+    EXPECT_EQ(FitCellText("rpm", 8), "rpm     ");
+    EXPECT_EQ(FitCellText("  -----  ", 8), "  ----- ");
+}
+
+// ---------------------------------------------------------------- the first sheet, read back
+
+struct Cell {
+    std::string type; // python's: int, float, str
+    std::string value;
+};
+using Sheet = std::map<std::pair<int, int>, Cell>;
+
+Sheet ReadWorkbook(const std::string &path) {
+    // The system's python, where the distribution's openpyxl is.
+    const std::string python = fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+    const std::string command =
+        python +
+        " -c \"import openpyxl,sys\n"
+        "ws=openpyxl.load_workbook(sys.argv[1]).worksheets[0]\n"
+        "for row in ws.iter_rows():\n"
+        "  for c in row:\n"
+        "    if c.value is not None: print(c.row, c.column, type(c.value).__name__, "
+        "repr(c.value)[1:-1] if isinstance(c.value, str) else c.value, sep='\\t')\" '" +
+        path + "'";
+    Sheet sheet;
+    std::FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe) return sheet;
+    char line[4096];
+    while (std::fgets(line, sizeof line, pipe)) {
+        std::istringstream in(line);
+        int r = 0, c = 0;
+        Cell cell;
+        in >> r >> c >> cell.type;
+        in.get();
+        std::getline(in, cell.value);
+        sheet[{r, c}] = cell;
+    }
+    EXPECT_EQ(pclose(pipe), 0) << "openpyxl could not read " << path;
+    return sheet;
+}
+
+std::string Text(const Sheet &s, int r, int c) {
+    auto it = s.find({r, c});
+    return it == s.end() ? "" : it->second.value;
+}
+std::string Trimmed(const Sheet &s, int r, int c) {
+    std::string t = Text(s, r, c);
+    t.erase(0, t.find_first_not_of(' '));
+    t.erase(t.find_last_not_of(' ') + 1);
+    return t;
+}
+bool IsNumber(const Sheet &s, int r, int c) {
+    auto it = s.find({r, c});
+    return it != s.end() && (it->second.type == "int" || it->second.type == "float");
+}
+double Number(const Sheet &s, int r, int c) {
+    return IsNumber(s, r, c) ? std::stod(Text(s, r, c)) : -1e300;
+}
+// Data rows: rows from 10 on with a cell in column 1.
+int DataRows(const Sheet &s) {
+    int rows = 0;
+    while (s.count({10 + rows, 1}))
+        ++rows;
+    return rows;
+}
+int Columns(const Sheet &s, int r) {
+    int c = 0;
+    while (s.count({r, c + 1}))
+        ++c;
+    return c;
+}
+
+class ExportTest : public GraphWindowTest {
+  protected:
+    void SetUp() override {
+        GraphWindowTest::SetUp();
+        testsupport::CopyFromProgramDir("velorind.xl", dir.path());
+        spreadsheetPanel = LoadPanel(0, ResourceFile(), PANEL_SPREADSHEET);
+        progressPanel = LoadPanel(0, ResourceFile(), PANEL_PROGRESS);
+        ASSERT_GT(spreadsheetPanel, 0);
+        ASSERT_GT(progressPanel, 0);
+        spreadsheetDir = dir.path();
+        sheetCounter = 0;
+        filterConstant = 0;
+    }
+    void TearDown() override {
+        if (excelStarted) {
+            Expect("EXCEL Sheet");
+            Click(EXCEL_QUIT);
+        }
+        RemovePopup(1);
+        DiscardPanel(spreadsheetPanel);
+        DiscardPanel(progressPanel);
+        spreadsheetPanel = progressPanel = 0;
+        GraphWindowTest::TearDown();
+    }
+    static void Click(int control) {
+        auto *button = qobject_cast<QAbstractButton *>(CtrlWidget(spreadsheetPanel, control));
+        ASSERT_NE(button, nullptr) << "control " << control;
+        button->click();
+    }
+    static bool Dimmed(int control) {
+        int d = 0;
+        GetCtrlAttribute(spreadsheetPanel, control, ATTR_DIMMED, &d);
+        return d != 0;
+    }
+    static std::string Field(int control) {
+        std::string s;
+        GetCtrlVal(spreadsheetPanel, control, &s);
+        return s;
+    }
+    // The dialog from the menu item, then Run.
+    void OpenAndRun() {
+        Gestion_import(menuBar, MENU_SPREADSHEET_EXPORT, nullptr, mainPanel);
+        Click(EXCEL_RUN);
+        ASSERT_EQ(excelStarted, 1);
+    }
+    // Export, the file dialog answered with `name` in the directory (or cancelled).
+    void ExportAs(const std::string &name, int answer = VAL_NEW_FILE_SELECTED) {
+        Expect("Save", answer, answer ? dir.file(name) : "");
+        Click(EXCEL_EXPORT);
+    }
+    // Exports the current window to name and reads it back.
+    Sheet ExportAndRead(const std::string &name) {
+        OpenAndRun();
+        ExportAs(name);
+        Expect("EXCEL Sheet");
+        Click(EXCEL_QUIT);
+        return ReadWorkbook(dir.file(name));
+    }
+    std::string ProposedInLastFileDialog() const {
+        for (auto it = PopupLog().rbegin(); it != PopupLog().rend(); ++it)
+            if (it->kind == "file") return it->text;
+        return "";
+    }
+    std::vector<std::string> ErrorTitles() const {
+        std::vector<std::string> t;
+        for (auto &p : PopupLog())
+            if (p.title.rfind("Error", 0) == 0 || p.title.rfind("Fehler", 0) == 0)
+                t.push_back(p.title);
+        return t;
+    }
+    void Picture(const std::string &name, int panel) {
+        const char *out = std::getenv("VELORINDER_PICTURES");
+        if (!out) return;
+        Settle();
+        std::string path = std::string(out) + "/" + name + ".png";
+        EXPECT_TRUE(PanelWidget(panel)->grab().save(QString::fromStdString(path)));
+    }
+};
+
+TEST_F(ExportTest, WorkbookHoldsHeadersAndOneNumericRowPerSample) {
+    int s = OpenRecording("'run' 1", {1500, 1512.5, 0, 1498}, 10, 0);
+    WindowRecord &w = windows[s];
+    w.coefficient = 2.5;
+    w.mode = 1;
+    w.day = 7, w.month = 3, w.year = 2024, w.hour = 9, w.minute = 5;
+
+    Gestion_import(menuBar, MENU_SPREADSHEET_EXPORT, nullptr, mainPanel);
+    EXPECT_EQ(Field(EXCEL_SHEET), "velorx");
+    EXPECT_TRUE(Dimmed(EXCEL_EXPORT));
+    Picture("export_dialog_idle", spreadsheetPanel);
+    Click(EXCEL_RUN);
+    EXPECT_TRUE(Dimmed(EXCEL_RUN) && Dimmed(EXCEL_BROWSE) && Dimmed(EXCEL_DIRECTORY));
+    EXPECT_FALSE(Dimmed(EXCEL_EXPORT));
+    EXPECT_EQ(Field(EXCEL_MESSAGE), "EXCEL Ready !\n");
+    Picture("export_dialog_ready", spreadsheetPanel);
+
+    ExportAs("velorx01.xlsx");
+    EXPECT_EQ(ProposedInLastFileDialog(), "velorx01.xlsx");
+    EXPECT_EQ(Field(EXCEL_MESSAGE), "EXCEL Ready !\nSheet ready.\n");
+    EXPECT_EQ(Field(EXCEL_SHEET), "velorx");
+    EXPECT_TRUE(Dimmed(EXCEL_EXPORT) && Dimmed(EXCEL_RUN));
+    EXPECT_FALSE(Dimmed(EXCEL_QUIT));
+    EXPECT_EQ(GetWaitCursorState(), 0);
+    Picture("export_dialog_exported", spreadsheetPanel);
+
+    Expect("EXCEL Sheet");
+    Click(EXCEL_QUIT);
+    EXPECT_EQ(PopupLog().back().text, "Warning !  EXCEL will be closed\n");
+    EXPECT_EQ(excelStarted, 0);
+    EXPECT_FALSE(PanelWidget(spreadsheetPanel)->isVisible());
+    EXPECT_FALSE(Dimmed(EXCEL_RUN) || Dimmed(EXCEL_BROWSE) || Dimmed(EXCEL_DIRECTORY));
+    EXPECT_TRUE(Dimmed(EXCEL_EXPORT));
+
+    Sheet sh = ReadWorkbook(dir.file("velorx01.xlsx"));
+    EXPECT_EQ(Text(sh, 2, 1), "'run' 1") << "only the leading apostrophe goes";
+    const char *row4[] = {"Date", "Time", "Mode", "Interval", "Coefficient K"};
+    for (int c = 0; c < 5; ++c)
+        EXPECT_EQ(Text(sh, 4, c + 1), row4[c]);
+    EXPECT_FALSE(sh.count({4, 6}));
+    EXPECT_EQ(Trimmed(sh, 5, 1), "07/03/2024");
+    EXPECT_EQ(Trimmed(sh, 5, 2), "09:05:00");
+    EXPECT_EQ(Trimmed(sh, 5, 3), "SMOOTH");
+    EXPECT_EQ(Trimmed(sh, 5, 4), "10 s");
+    EXPECT_EQ(Trimmed(sh, 5, 5), "2.500000");
+    const char *row7[] = {"Value Y", "Y Unity", "Value X", "   t   "};
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(Text(sh, 7, c + 1), row7[c]);
+    ASSERT_EQ(DataRows(sh), 4);
+    const double values[] = {1500, 1512.5, 0, 1498};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(Number(sh, 10 + i, 1), values[i]) << i;
+        EXPECT_EQ(Trimmed(sh, 10 + i, 2), SlotUnitText(w)) << i;
+        EXPECT_EQ(Number(sh, 10 + i, 3), 10.0 * i) << i;
+        EXPECT_EQ(Text(sh, 10 + i, 4), "s (scan)") << i;
+        EXPECT_EQ(Columns(sh, 10 + i), 4) << i;
+    }
+
+    // The second export of the run proposes the next number.
+    OpenAndRun();
+    ExportAs("velorx02.xlsx");
+    EXPECT_EQ(ProposedInLastFileDialog(), "velorx02.xlsx");
+    EXPECT_TRUE(fs::exists(dir.file("velorx02.xlsx")));
+    EXPECT_TRUE(ErrorTitles().empty());
+}
+
+TEST_F(ExportTest, RecordingWithoutDateGapsAndAStopInTime) {
+    int s = OpenRecording("gaps", {5, 6, 7, 8, 9, 10, 11}, 1, 0, {2});
+    windows[s].time[5] = windows[s].time[4]; // time stops rising at sample 5
+    spreadsheetDir = "";                     // a field never filled: the project directory
+    Sheet sh = ExportAndRead("gaps.xlsx");
+    EXPECT_EQ(Trimmed(sh, 5, 1), "00/00/0000");
+    EXPECT_EQ(Trimmed(sh, 5, 2), "00:00:00");
+    EXPECT_EQ(Trimmed(sh, 5, 3), "NONE");
+    EXPECT_EQ(DataRows(sh), 5);
+    EXPECT_EQ(sh.at({12, 1}).type, "str");
+    EXPECT_EQ(Trimmed(sh, 12, 1), "-----");
+    EXPECT_EQ(Number(sh, 13, 1), 8.0);
+}
+
+TEST_F(ExportTest, PositionDisplayHasEightColumnsAndAverageItsConstant) {
+    int src = OpenRecording("speed", {60, 120, 180, 240}, 1, 0);
+    sourceList[0] = src;
+    sourceCount = 1;
+    TraitementFiltre(0, KIND_POSITION);
+    ASSERT_EQ(windowCount, 2);
+    const WindowRecord &p = windows[currentWindow];
+    ASSERT_TRUE(IsPositionDisplay(p));
+    Sheet sh = ExportAndRead("position.xlsx");
+    EXPECT_EQ(Text(sh, 7, 5), "Y = total displacement");
+    EXPECT_EQ(Text(sh, 7, 6), "Y Unity");
+    EXPECT_EQ(Text(sh, 7, 8), "   t   ");
+    ASSERT_EQ(DataRows(sh), p.count);
+    for (int i = 0; i < p.count; ++i) {
+        EXPECT_EQ(Columns(sh, 10 + i), 8) << i;
+        EXPECT_NEAR(Number(sh, 10 + i, 5), p.total[i], 1e-3) << i;
+        EXPECT_EQ(Text(sh, 10 + i, 8), "s (scan)") << i;
+    }
+
+    sourceList[0] = src;
+    TraitementFiltre(0, KIND_AVERAGE);
+    ASSERT_GT(constantPanel, 0);
+    SetCtrlVal(constantPanel, CONSTANT_VALUE, 3);
+    qobject_cast<QAbstractButton *>(CtrlWidget(constantPanel, CONSTANT_OK))->click();
+    ASSERT_TRUE(IsAverageDisplay(windows[currentWindow]));
+    sh = ExportAndRead("average.xlsx");
+    EXPECT_EQ(Text(sh, 4, 6), "  Constant of the filter");
+    EXPECT_EQ(Trimmed(sh, 5, 6), "3");
+    EXPECT_EQ(Columns(sh, 10), 4);
+}
+
+TEST_F(ExportTest, GermanExportSpeaksGerman) {
+    OpenRecording("de", {1, 2}, 1, 0);
+    language = 2;
+    OpenAndRun();
+    Expect("Speichern", VAL_NEW_FILE_SELECTED, dir.file("de.xlsx"));
+    Click(EXCEL_EXPORT);
+    EXPECT_EQ(Field(EXCEL_MESSAGE), "EXCEL fertig !\nBlatt fertig.\n");
+    Expect("EXCEL Blatt");
+    Click(EXCEL_QUIT);
+    EXPECT_EQ(PopupLog().back().text, "Achtung !  EXCEL beenden\n");
+    Sheet sh = ReadWorkbook(dir.file("de.xlsx"));
+    const char *row4[] = {"Datum", "Stunde", "Mode", "Leseintervall", "Koeffizient K"};
+    for (int c = 0; c < 5; ++c)
+        EXPECT_EQ(Text(sh, 4, c + 1), row4[c]);
+    EXPECT_EQ(Text(sh, 7, 1), "Wert Y");
+    EXPECT_EQ(Text(sh, 7, 2), "Y Einheit");
+    EXPECT_EQ(Text(sh, 7, 3), "Wert X");
+}
+
+TEST_F(ExportTest, TypedNameLosesAccentsAndQuotes) {
+    OpenRecording("n", {1, 2}, 1, 0);
+    OpenAndRun();
+    SetCtrlVal(spreadsheetPanel, EXCEL_SHEET, "Essai «été» 'A'");
+    ExportAs("Essai t A01.xlsx");
+    EXPECT_EQ(ProposedInLastFileDialog(), "Essai t A01.xlsx");
+    EXPECT_EQ(Field(EXCEL_SHEET), "Essai t A");
+    EXPECT_EQ(DataRows(ReadWorkbook(dir.file("Essai t A01.xlsx"))), 2);
+}
+
+TEST_F(ExportTest, ExistingWorkbookIsReplacedOnlyOnYes) {
+    OpenRecording("o", {1, 2, 3}, 1, 0);
+    const std::string old = dir.file("old.xlsx");
+    testsupport::WriteFile(old, "not a workbook, kept as it is");
+
+    OpenAndRun();
+    Expect("Save", VAL_EXISTING_FILE_SELECTED, old);
+    Expect("EXCEL Sheet", 2); // No
+    Click(EXCEL_EXPORT);
+    EXPECT_EQ(PopupLog().back().text, "Sheet already exist !    Overwrite Data ?\n");
+    EXPECT_EQ(testsupport::ReadFile(old), "not a workbook, kept as it is");
+    EXPECT_EQ(excelWorkbook, 0) << "the refused workbook is closed";
+    Expect("EXCEL Sheet");
+    Click(EXCEL_QUIT);
+
+    OpenAndRun();
+    Expect("Save", VAL_EXISTING_FILE_SELECTED, old);
+    Expect("EXCEL Sheet", 1); // Yes
+    Click(EXCEL_EXPORT);
+    EXPECT_EQ(DataRows(ReadWorkbook(old)), 3);
+    EXPECT_TRUE(ErrorTitles().empty());
+}
+
+TEST_F(ExportTest, CancelSavesNothingAndQuitClosesTheWorkbook) {
+    OpenRecording("c", {1, 2, 3}, 1, 0);
+    OpenAndRun();
+    ExportAs("", VAL_NO_FILE_SELECTED);
+    EXPECT_EQ(Field(EXCEL_MESSAGE), "EXCEL Ready !\nSheet ready.\n");
+    EXPECT_NE(excelWorkbook, 0) << "the filled workbook is held";
+    Expect("EXCEL Sheet");
+    Click(EXCEL_QUIT);
+    EXPECT_EQ(excelWorkbook, 0);
+    EXPECT_TRUE(FindFiles(dir.path(), "*.xlsx").empty());
+    EXPECT_TRUE(ErrorTitles().empty());
+}
+
+TEST_F(ExportTest, StopKeepsTheRowsWrittenSoFarAndSavesThem) {
+    const int n = 20000;
+    std::vector<double> v = testsupport::RunUpCurve(n);
+    OpenRecording("long", v, 1, 0);
+    OpenAndRun();
+    // Stop once the fill has shown some progress.
+    bool pressed = false;
+    std::function<void()> watch = [&] {
+        int percent = 0;
+        GetCtrlVal(progressPanel, IMPORT_PROGRESS_GAUGE, &percent);
+        if (percent >= 3) {
+            Picture("export_progress", progressPanel);
+            qobject_cast<QAbstractButton *>(CtrlWidget(progressPanel, STOP_BUTTON))->click();
+            pressed = true;
+        } else {
+            PostDeferredCall(watch, 1);
+        }
+    };
+    PostDeferredCall(watch, 1);
+    ExportAs("stopped.xlsx");
+    ASSERT_TRUE(pressed);
+    EXPECT_EQ(importRunning, 1);
+    EXPECT_FALSE(PanelWidget(progressPanel)->isVisible());
+    Sheet sh = ReadWorkbook(dir.file("stopped.xlsx"));
+    const int rows = DataRows(sh);
+    EXPECT_GE(rows, n * 3 / 100);
+    EXPECT_LT(rows, n / 2);
+    EXPECT_EQ(Columns(sh, 10 + rows - 1), 4) << "the last row is whole";
+    EXPECT_FALSE(sh.count({10 + rows, 1}));
+}
+
+TEST_F(ExportTest, FailuresShowTheirErrors) {
+    // Export without a current window: error 4, nothing written.
+    OpenRecording("f", {1, 2}, 1, 0);
+    OpenAndRun();
+    currentWindow = -1;
+    Expect("Error n° -104");
+    Click(EXCEL_EXPORT);
+    EXPECT_FALSE(Dimmed(EXCEL_EXPORT)) << "still ready to export";
+    currentWindow = 0;
+
+    // The template's Open, SaveAs and the refusing Close failing once.
+    FailAutomationCallForTesting("Workbooks.Open");
+    Expect("Error n° -112");
+    Click(EXCEL_EXPORT);
+    EXPECT_EQ(Field(EXCEL_MESSAGE), "EXCEL Ready !\n") << "no file dialog, nothing ready";
+    Expect("EXCEL Sheet");
+    Click(EXCEL_QUIT);
+
+    OpenAndRun();
+    FailAutomationCallForTesting("Workbook.SaveAs");
+    Expect("Save", VAL_NEW_FILE_SELECTED, dir.file("f.xlsx"));
+    Expect("Error n° -112");
+    Click(EXCEL_EXPORT);
+    EXPECT_FALSE(fs::exists(dir.file("f.xlsx")));
+    EXPECT_FALSE(Dimmed(EXCEL_QUIT)) << "Quit stays possible";
+    Expect("EXCEL Sheet");
+    Click(EXCEL_QUIT);
+
+    testsupport::WriteFile(dir.file("kept.xlsx"), "old");
+    OpenAndRun();
+    FailAutomationCallForTesting("Workbook.Close");
+    Expect("Save", VAL_EXISTING_FILE_SELECTED, dir.file("kept.xlsx"));
+    Expect("EXCEL Sheet", 2);
+    Expect("Error n° -112");
+    Click(EXCEL_EXPORT);
+    Expect("EXCEL Sheet");
+    Click(EXCEL_QUIT);
+
+    // A missing template.
+    fs::remove(dir.file("velorind.xl"));
+    OpenAndRun();
+    Expect("Error n° -112");
+    Click(EXCEL_EXPORT);
+    Expect("EXCEL Sheet");
+    Click(EXCEL_QUIT);
+
+    // A working directory that does not exist: error 6, nothing started.
+    Gestion_import(menuBar, MENU_SPREADSHEET_EXPORT, nullptr, mainPanel);
+    SetCtrlVal(spreadsheetPanel, EXCEL_DIRECTORY, dir.file("missing"));
+    Expect("Error n° -106");
+    Click(EXCEL_RUN);
+    EXPECT_EQ(excelStarted, 0);
+    EXPECT_FALSE(Dimmed(EXCEL_RUN));
+    Click(EXCEL_QUIT);
+    EXPECT_EQ(ErrorTitles().size(), 6u);
+}
+
+} // namespace
