@@ -39,6 +39,9 @@ class HelpTest : public AppTest {
         main = std::make_unique<MainWindowForTesting>(500, 800);
         SetProjectDirForTesting(main->dir.path());
         CopyFromProgramDir("toolbar", main->dir.path());
+        // Toolbar image paths are relative, as at start-up: run from the program
+        // directory wherever the test itself was started.
+        SetDir(main->dir.path());
         if (QWidget *v = Viewer()) v->close();
     }
     void TearDown() override {
