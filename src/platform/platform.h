@@ -416,11 +416,11 @@ int DiscardBitmap(int bitmap);
 // .Range; Range.Activate, .Item(row, column) = value). Cells are held in
 // memory and written as an Office Open XML workbook (libxlsxwriter) by
 // SaveAs. Every call gives 0 or a negative error code.
-using CAObjHandle = int; // 0: no object
-constexpr int kCaErrNoObject = -2147024890;       // the handle names no object
-constexpr int kCaErrUnknownMember = -2147352573;  // no such member, or wrong arguments
-constexpr int kCaErrFailed = -2147467259;         // the member failed (file, template, ...)
-constexpr int kCaErrNoServer = -2147221005;       // no server of that class
+using CAObjHandle = int;                         // 0: no object
+constexpr int kCaErrNoObject = -2147024890;      // the handle names no object
+constexpr int kCaErrUnknownMember = -2147352573; // no such member, or wrong arguments
+constexpr int kCaErrFailed = -2147467259;        // the member failed (file, template, ...)
+constexpr int kCaErrNoServer = -2147221005;      // no server of that class
 
 struct CAVariant {
     enum class Kind { Empty, Text, Int, Bool, Default };

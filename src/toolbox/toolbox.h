@@ -96,15 +96,15 @@ constexpr int kScrollBarEventEnd = 5;     // to the minimum or maximum
 constexpr int kScrollBarEventKey = 6;     // a key press (also used by programs after a change)
 
 // Attributes for ScrollBar_SetAttribute / ScrollBar_GetAttribute.
-constexpr int kScrollBarAttrPosition = 1;  // minimum .. maximum
-constexpr int kScrollBarAttrPage = 2;      // Page Up/Down step and visible width, >= 0
-constexpr int kScrollBarAttrMinimum = 3;   // not above the maximum
-constexpr int kScrollBarAttrMaximum = 4;   // not below the minimum (equal: nothing to scroll)
-constexpr int kScrollBarAttrColour = 5;    // 0 .. 0xFFFFFF
-constexpr int kScrollBarAttrLength = 6;    // pixels, 64 .. 32767
-constexpr int kScrollBarAttrThickness = 7; // pixels, 16 .. 32767
-constexpr int kScrollBarAttrVertical = 8;  // 0 horizontal, 1 vertical
-constexpr int kScrollBarAttrKeyboard = 9;  // 1: takes the keyboard focus when clicked
+constexpr int kScrollBarAttrPosition = 1;   // minimum .. maximum
+constexpr int kScrollBarAttrPage = 2;       // Page Up/Down step and visible width, >= 0
+constexpr int kScrollBarAttrMinimum = 3;    // not above the maximum
+constexpr int kScrollBarAttrMaximum = 4;    // not below the minimum (equal: nothing to scroll)
+constexpr int kScrollBarAttrColour = 5;     // 0 .. 0xFFFFFF
+constexpr int kScrollBarAttrLength = 6;     // pixels, 64 .. 32767
+constexpr int kScrollBarAttrThickness = 7;  // pixels, 16 .. 32767
+constexpr int kScrollBarAttrVertical = 8;   // 0 horizontal, 1 vertical
+constexpr int kScrollBarAttrKeyboard = 9;   // 1: takes the keyboard focus when clicked
 constexpr int kScrollBarAttrArrowStep = 10; // step of the arrows and Left/Right, >= 1 (1)
 
 // Results (0 is success).

@@ -233,8 +233,8 @@ int ScrollBarCallback(int panel, int, int event, void *, int, int) {
     int v = 0;
     ScrollBar_GetAttribute(panel, WINDOW_SCROLLBAR, kScrollBarAttrPosition, &v);
     double lo = 0, hi = 0;
-    ScrollRange(v, VisibleSpan(w->zoomSpan), w->count > 0 ? w->time[0] : 0.0,
-                RecordingDuration(*w), &lo, &hi);
+    ScrollRange(v, VisibleSpan(w->zoomSpan), w->count > 0 ? w->time[0] : 0.0, RecordingDuration(*w),
+                &lo, &hi);
     SetAxisScalingMode(panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, VAL_MANUAL, lo, hi);
     double xmin = 0, xmax = 0;
     GetAxisScalingMode(panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &xmin, &xmax);

@@ -16,8 +16,8 @@
 #include <cmath>
 #include <filesystem>
 #include <iterator>
-#include <sstream>
 #include <memory>
+#include <sstream>
 
 namespace fs = std::filesystem;
 using namespace testsupport;
