@@ -1,0 +1,383 @@
+// The commands of velorinder-cli: reading any recording, transfer or
+// temporary file, describing it, and writing it as a recording file or csv.
+#include "cli/cli.h"
+
+#include "display/display.h"
+#include "link/link.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <set>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char *const PROGRAM = "velorinder-cli";
+
+const char *const GENERAL_HELP =
+    "usage: velorinder-cli COMMAND [OPTIONS] FILE...\n"
+    "\n"
+    "commands:\n"
+    "  info FILE...                          describe recording, transfer and temporary files\n"
+    "  convert FILE... --to vlr|csv [--out DIR]  write them as recording files or csv\n"
+    "\n"
+    "velorinder-cli COMMAND --help describes a command.\n"
+    "exit status: 0 success, 1 usage error, 3 a file could not be read or written\n";
+
+const char *const INFO_HELP =
+    "usage: velorinder-cli info FILE...\n"
+    "\n"
+    "Describes each recording (.vlr), transfer (.mon) or temporary (.tmp) file: kind,\n"
+    "title, date, interval, unit, mode, coefficient, sample count, duration, minimum\n"
+    "and maximum with their times, and the missing samples (gaps).\n"
+    "Files that cannot be read are reported and the others still described (status 3).\n";
+
+const char *const CONVERT_HELP =
+    "usage: velorinder-cli convert FILE... --to vlr|csv [--out DIR]\n"
+    "\n"
+    "Writes each recording (.vlr), transfer (.mon) or temporary (.tmp) file as\n"
+    "  vlr  a recording file, as the program saves it (gaps kept as 9999999.900000)\n"
+    "  csv  a header line (time_s,value,unit) and one line per sample; a point as\n"
+    "       decimal mark, a missing sample as an empty value\n"
+    "The new file has the input's name with the new extension, in DIR (created when\n"
+    "missing) or else beside the input; an existing file of that name is replaced.\n"
+    "Files that are refused are reported and the others still converted (status 3).\n";
+
+// Shortest text that reads back as x, with a point whatever the locale.
+std::string Number(double x) {
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
+    if (ec != std::errc()) return "?";
+    return std::string(buffer, end);
+}
+
+std::string Trimmed(std::string_view s) {
+    std::size_t first = s.find_first_not_of(' ');
+    if (first == std::string_view::npos) return "";
+    std::size_t last = s.find_last_not_of(' ');
+    return std::string(s.substr(first, last - first + 1));
+}
+
+std::string UnitText(int measureType) {
+    if (measureType < 0 || measureType >= UNIT_COUNT) return "";
+    return Trimmed(unitTable[measureType]);
+}
+
+std::string KindText(const std::string &path, FileKind kind) {
+    if (kind == FileKind::Transfer)
+        return PathExtension(path) == ".tmp" ? "temporary transfer file" : "transfer file";
+    return "recording file";
+}
+
+std::string DateText(const RecordingFile &f) {
+    if (f.day == 0 && f.month == 0 && f.year == 0 && f.hour == 0 && f.minute == 0) return "none";
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", f.year, f.month, f.day, f.hour,
+                  f.minute);
+    return text;
+}
+
+std::string Clock(double seconds) {
+    long long s = std::llround(std::max(seconds, 0.0));
+    char text[64];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
+    return text;
+}
+
+std::vector<bool> GapMask(const RecordingFile &f) {
+    std::vector<bool> gap(f.value.size(), false);
+    for (int g : f.gaps)
+        if (g >= 0 && static_cast<std::size_t>(g) < gap.size())
+            gap[static_cast<std::size_t>(g)] = true;
+    return gap;
+}
+
+// A transfer file's recording line decoded as the program opens it.
+bool ReadTransferText(std::string_view text, RecordingFile *f, std::string *why) {
+    TransferFile t;
+    if (!ParseTransferFile(text, &t)) {
+        *why = "not a transfer file: its third line is no recording line of " +
+               std::to_string(MIN_TRANSFER_LINE) + " to " + std::to_string(MAX_TRANSFER_LINE) +
+               " characters";
+        return false;
+    }
+    ImportEntry entry{};
+    entry.fileName = t.name;
+    ParseRecordingHeader(t.line, &entry);
+    // Every length of the line, header included, as the file reader decodes it.
+    DecodeRecordingLine(t.line, static_cast<int>(t.line.size() / FIELD_LENGTH), &entry);
+    int count = std::clamp(entry.count, 0, MAX_SAMPLES);
+    count = std::min<int>(count, static_cast<int>(entry.values.size()));
+    if (count < 1) {
+        *why = "not a transfer file: its recording line holds no sample";
+        return false;
+    }
+    *f = RecordingFile{};
+    f->name = t.name;
+    f->month = t.date[0];
+    f->day = t.date[1];
+    f->year = t.date[2];
+    f->hour = t.date[3];
+    f->minute = t.date[4];
+    f->interval = static_cast<unsigned>(entry.interval);
+    f->measureType = entry.unitIndex;
+    f->coefficient = entry.coefficient;
+    f->mode = entry.mode;
+    // The samples end where the times stop rising.
+    int stored = 1;
+    while (stored < count && entry.times[stored] - entry.times[stored - 1] > 0)
+        ++stored;
+    f->time.assign(entry.times.begin(), entry.times.begin() + stored);
+    f->value.assign(entry.values.begin(), entry.values.begin() + stored);
+    for (int k = 0; k < stored; ++k) {
+        if (f->value[k] == UNDEFINED_VALUE) {
+            f->value[k] = 0.0;
+            f->gaps.push_back(k);
+        }
+    }
+    return true;
+}
+
+bool ReadFile(const std::string &path, CliRecording *r, std::string *why) {
+    std::error_code ec;
+    if (!fs::exists(path, ec)) {
+        *why = "no such file";
+        return false;
+    }
+    if (fs::is_directory(path, ec)) {
+        *why = "is a directory";
+        return false;
+    }
+    std::string text;
+    if (!ReadWholeFile(path, &text)) {
+        *why = "cannot be read";
+        return false;
+    }
+    return ReadRecordingText(path, text, r, why);
+}
+
+void Fail(std::ostream &err, const std::string &where, const std::string &what) {
+    err << PROGRAM << ": " << where << ": " << what << '\n';
+}
+
+int Usage(std::ostream &err, const std::string &what, const char *command) {
+    err << PROGRAM << ": " << what << "; see " << PROGRAM << ' ' << command << " --help\n";
+    return CLI_USAGE;
+}
+
+int InfoCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
+    std::vector<std::string> files;
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            out << INFO_HELP;
+            return CLI_OK;
+        }
+        if (args[i].size() > 1 && args[i][0] == '-')
+            return Usage(err, "info: unknown option " + args[i], "info");
+        files.push_back(args[i]);
+    }
+    if (files.empty()) return Usage(err, "info: no file given", "info");
+    int status = CLI_OK;
+    bool first = true;
+    for (const std::string &path : files) {
+        CliRecording r;
+        std::string why;
+        if (!ReadFile(path, &r, &why)) {
+            Fail(err, path, why);
+            status = CLI_FILE;
+            continue;
+        }
+        if (!first) out << '\n';
+        first = false;
+        out << InfoText(path, r);
+    }
+    return status;
+}
+
+int ConvertCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
+    std::vector<std::string> files;
+    std::string to, outDir;
+    bool haveOut = false;
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        if (a == "--help" || a == "-h") {
+            out << CONVERT_HELP;
+            return CLI_OK;
+        }
+        if (a == "--to" || a == "--out") {
+            if (i + 1 >= args.size())
+                return Usage(err, "convert: " + a + " needs a value", "convert");
+            (a == "--to" ? to : outDir) = args[++i];
+            haveOut = haveOut || a == "--out";
+        } else if (a.rfind("--to=", 0) == 0) {
+            to = a.substr(5);
+        } else if (a.rfind("--out=", 0) == 0) {
+            outDir = a.substr(6);
+            haveOut = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return Usage(err, "convert: unknown option " + a, "convert");
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (to.empty()) return Usage(err, "convert: --to vlr|csv is missing", "convert");
+    if (to != "vlr" && to != "csv")
+        return Usage(err, "convert: cannot convert to '" + to + "' (vlr or csv)", "convert");
+    if (haveOut && outDir.empty()) return Usage(err, "convert: --out needs a folder", "convert");
+    if (files.empty()) return Usage(err, "convert: no file given", "convert");
+    if (haveOut) {
+        std::error_code ec;
+        fs::create_directories(outDir, ec);
+        if (ec || !fs::is_directory(outDir)) {
+            Fail(err, outDir, "cannot make the output folder: " + ec.message());
+            return CLI_FILE;
+        }
+    }
+
+    int status = CLI_OK;
+    std::set<std::string> written;
+    for (const std::string &path : files) {
+        CliRecording r;
+        std::string why;
+        if (!ReadFile(path, &r, &why)) {
+            Fail(err, path, why);
+            status = CLI_FILE;
+            continue;
+        }
+        fs::path in(path);
+        fs::path dir = haveOut ? fs::path(outDir) : in.parent_path();
+        fs::path target = dir / in.filename();
+        target.replace_extension("." + to);
+        std::error_code ec;
+        std::string key = fs::weakly_canonical(target, ec).string();
+        if (ec) key = target.string();
+        if (fs::exists(target, ec) && fs::equivalent(in, target, ec)) {
+            Fail(err, path, "not converted: " + target.string() + " is the file itself");
+            status = CLI_FILE;
+            continue;
+        }
+        if (!written.insert(key).second) {
+            Fail(err, path, "not converted: " + target.string() + " was written from another file");
+            status = CLI_FILE;
+            continue;
+        }
+        std::string text = to == "vlr" ? VlrText(r, target.string()) : CsvText(r);
+        if (!ReplaceFileContents(target.string(), text)) {
+            Fail(err, target.string(), "cannot be written");
+            status = CLI_FILE;
+            continue;
+        }
+        out << path << " -> " << target.string() << '\n';
+    }
+    return status;
+}
+
+} // namespace
+
+bool ReadRecordingText(const std::string &path, std::string_view text, CliRecording *r,
+                       std::string *why) {
+    *r = CliRecording{};
+    r->kind = KindOfPath(path) == FileKind::Transfer ? FileKind::Transfer : FileKind::Recording;
+    if (r->kind == FileKind::Transfer) return ReadTransferText(text, &r->file, why);
+    if (!ParseRecordingFile(text, &r->file)) {
+        *why = "not a recording file: no sample count of 1 to 65000 or no complete sample";
+        return false;
+    }
+    return true;
+}
+
+std::string VlrText(const CliRecording &r, const std::string &path) {
+    RecordingFile f = r.file;
+    f.name = NameLine(path);
+    // A missing sample keeps its mark, so that it opens again as missing.
+    for (int g : f.gaps)
+        if (g >= 0 && static_cast<std::size_t>(g) < f.value.size())
+            f.value[static_cast<std::size_t>(g)] = MISSING_SAMPLE;
+    return FormatRecordingFile(f);
+}
+
+std::string CsvText(const CliRecording &r) {
+    const RecordingFile &f = r.file;
+    const std::size_t n = std::min(f.time.size(), f.value.size());
+    const std::vector<bool> gap = GapMask(f);
+    const std::string unit = UnitText(f.measureType);
+    std::string out = "time_s,value,unit\n";
+    out.reserve(out.size() + n * (24 + unit.size()));
+    for (std::size_t i = 0; i < n; ++i) {
+        AppendFixed(&out, f.time[i]);
+        out += ',';
+        if (!gap[i]) AppendFixed(&out, f.value[i]);
+        out += ',';
+        out += unit;
+        out += '\n';
+    }
+    return out;
+}
+
+std::string InfoText(const std::string &path, const CliRecording &r) {
+    const RecordingFile &f = r.file;
+    const std::size_t n = std::min(f.time.size(), f.value.size());
+    const std::vector<bool> gap = GapMask(f);
+    std::string out;
+    auto line = [&out](const char *label, const std::string &text) {
+        out += label;
+        out += ": ";
+        out += text;
+        out += '\n';
+    };
+    line("file", path);
+    line("kind", KindText(path, r.kind));
+    line("title", f.name);
+    line("date", DateText(f));
+    line("interval", std::to_string(f.interval) + " s");
+    std::string unit = UnitText(f.measureType);
+    line("unit", unit.empty() ? "unknown (" + std::to_string(f.measureType) + ")" : unit);
+    line("mode", Trimmed(ModeListText(f.mode)));
+    line("coefficient", Number(f.coefficient));
+    line("samples", std::to_string(n));
+    double duration = n > 0 ? f.time[n - 1] - f.time[0] : 0.0;
+    line("duration", Number(duration) + " s (" + Clock(duration) + ")");
+    std::size_t lo = n, hi = n;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (gap[i]) continue;
+        if (lo == n || f.value[i] < f.value[lo]) lo = i;
+        if (hi == n || f.value[i] > f.value[hi]) hi = i;
+    }
+    auto extreme = [&](std::size_t i) {
+        if (i == n) return std::string("none");
+        return Number(f.value[i]) + " " + unit + " at " + Number(f.time[i]) + " s";
+    };
+    line("minimum", extreme(lo));
+    line("maximum", extreme(hi));
+    std::string gaps = f.gaps.empty() ? "none" : std::to_string(f.gaps.size()) + ", at";
+    const std::size_t shown = 10;
+    for (std::size_t g = 0; g < f.gaps.size() && g < shown; ++g) {
+        std::size_t i = static_cast<std::size_t>(f.gaps[g]);
+        gaps += (g == 0 ? " " : ", ") + (i < n ? Number(f.time[i]) : std::string("?")) + " s";
+    }
+    if (f.gaps.size() > shown) gaps += ", ...";
+    line("gaps", gaps);
+    return out;
+}
+
+int RunCli(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
+    if (args.size() < 2) {
+        err << GENERAL_HELP;
+        return CLI_USAGE;
+    }
+    const std::string &command = args[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << GENERAL_HELP;
+        return CLI_OK;
+    }
+    if (command == "info") return InfoCommand(args, out, err);
+    if (command == "convert") return ConvertCommand(args, out, err);
+    err << PROGRAM << ": unknown command '" << command << "'; see " << PROGRAM << " --help\n";
+    return CLI_USAGE;
+}
