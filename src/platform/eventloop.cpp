@@ -64,6 +64,8 @@ int InitCVIRTE(int argc, char *argv[]) {
     // Qt adopts the user's locale; numbers in files and texts keep the point.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setWindowIcon(ProgramIcon());
+    // Lets desktops match the windows to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName("org.velorinder.Velorinder");
     QApplication::setStyle("Fusion");
     return 1;
 }
