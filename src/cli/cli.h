@@ -4,6 +4,7 @@
 #pragma once
 
 #include "files/files.h"
+#include "platform/platform.h"
 
 #include <iosfwd>
 #include <string>
@@ -36,6 +37,44 @@ std::string CsvText(const CliRecording &r);
 // The description `info` prints for one file.
 std::string InfoText(const std::string &path, const CliRecording &r);
 
+// What the program's settings file holds for the command line: read as the
+// program reads it, never written; defaults when missing or damaged.
+struct CliSettings {
+    bool found = false; // a whole settings file was read
+    int language = 1;
+    int port = 1;
+    int baud = 38400;
+    int colours[7] = {0xFF0000, 0xC0C0C0, 0x000080, 0x00FF00, 0xFFFF00, 0x000000, 0};
+};
+CliSettings ParseCliSettings(std::string_view text);
+// Velorcfg.ini where the program keeps it.
+std::string SettingsFilePath();
+// "fr", "gb", "al", "es", "it" as the program's language numbers 0 to 4; -1 otherwise.
+int LanguageOfCode(std::string_view code);
+
+// The title the recording's window would show.
+std::string WindowTitleOf(const CliRecording &r);
+// The workbook the spreadsheet export writes for the recording's window, its
+// texts in language lang. False with the reason when it cannot be written.
+bool WriteWorkbook(const CliRecording &r, int lang, const std::string &path, std::string *why);
+// The curve as the recording's window draws it, in the settings' colours.
+CurvePicture PictureOf(const CliRecording &r, const CliSettings &settings);
+
+// The language --lang asked for (0 to 4), -1 when none: then the settings'.
+extern int requestedLanguage;
+
+// Starts the run-time of a program without windows (serial ports, the
+// settings' folder, pictures, workbooks); once.
+void StartRunTime(const std::vector<std::string> &args);
+
 // The whole command line (args[0] is the program); messages go to out and
 // err; gives the exit status.
 int RunCli(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
+// The instrument's commands (instrument.cpp), same contract as RunCli.
+int PortsCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
+int DownloadCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
+int EraseCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
+
+// Shared by the commands.
+void CliFail(std::ostream &err, const std::string &where, const std::string &what);
+int CliUsage(std::ostream &err, const std::string &what, const char *command);

@@ -16,19 +16,33 @@
 
 namespace fs = std::filesystem;
 
+int requestedLanguage = -1;
+
 namespace {
 
 const char *const PROGRAM = "velorinder-cli";
 
 const char *const GENERAL_HELP =
-    "usage: velorinder-cli COMMAND [OPTIONS] FILE...\n"
+    "usage: velorinder-cli COMMAND [OPTIONS]\n"
+    "\n"
+    "The RD5150's recordings without windows: the files it writes are those the\n"
+    "graphical program writes, and it reads the same files.\n"
     "\n"
     "commands:\n"
+    "  ports [--port N]                      the serial ports and where an instrument answers\n"
+    "  download [--port N|--device PATH] [--dir DIR] [--format mon|vlr|csv|xlsx] [--force]\n"
+    "                                        transfer every recording of the instrument\n"
+    "  erase [--port N|--device PATH] --yes  clear the instrument's memory\n"
+    "  convert FILE... --to vlr|csv|xlsx|png|svg|pdf [--out DIR] [--size WxH]\n"
+    "                                        write files as another kind\n"
     "  info FILE...                          describe recording, transfer and temporary files\n"
-    "  convert FILE... --to vlr|csv [--out DIR]  write them as recording files or csv\n"
     "\n"
-    "velorinder-cli COMMAND --help describes a command.\n"
-    "exit status: 0 success, 1 usage error, 3 a file could not be read or written\n";
+    "  --lang fr|gb|al|es|it   language of the texts written into files (names,\n"
+    "                          workbook headers); default: the program's settings\n"
+    "\n"
+    "velorinder-cli COMMAND --help describes a command; man velorinder-cli tells more.\n"
+    "exit status: 0 success, 1 usage error, 2 the instrument did not answer or the\n"
+    "link failed, 3 a file could not be read or written\n";
 
 const char *const INFO_HELP =
     "usage: velorinder-cli info FILE...\n"
@@ -39,12 +53,17 @@ const char *const INFO_HELP =
     "Files that cannot be read are reported and the others still described (status 3).\n";
 
 const char *const CONVERT_HELP =
-    "usage: velorinder-cli convert FILE... --to vlr|csv [--out DIR]\n"
+    "usage: velorinder-cli convert FILE... --to FORMAT [--out DIR] [--size WxH]\n"
+    "                              [--lang fr|gb|al|es|it]\n"
     "\n"
     "Writes each recording (.vlr), transfer (.mon) or temporary (.tmp) file as\n"
-    "  vlr  a recording file, as the program saves it (gaps kept as 9999999.900000)\n"
-    "  csv  a header line (time_s,value,unit) and one line per sample; a point as\n"
-    "       decimal mark, a missing sample as an empty value\n"
+    "  vlr   a recording file, as the program saves it (gaps kept as 9999999.900000)\n"
+    "  csv   a header line (time_s,value,unit) and one line per sample; a point as\n"
+    "        decimal mark, a missing sample as an empty value\n"
+    "  xlsx  the workbook of the program's spreadsheet export (headers in --lang)\n"
+    "  png, svg, pdf\n"
+    "        the curve as a graph window draws it: title, time axis in h:mm:ss,\n"
+    "        unit on the value axis; --size WxH in pixels (default 800x500)\n"
     "The new file has the input's name with the new extension, in DIR (created when\n"
     "missing) or else beside the input; an existing file of that name is replaced.\n"
     "Files that are refused are reported and the others still converted (status 3).\n";
@@ -162,15 +181,6 @@ bool ReadFile(const std::string &path, CliRecording *r, std::string *why) {
     return ReadRecordingText(path, text, r, why);
 }
 
-void Fail(std::ostream &err, const std::string &where, const std::string &what) {
-    err << PROGRAM << ": " << where << ": " << what << '\n';
-}
-
-int Usage(std::ostream &err, const std::string &what, const char *command) {
-    err << PROGRAM << ": " << what << "; see " << PROGRAM << ' ' << command << " --help\n";
-    return CLI_USAGE;
-}
-
 int InfoCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
     std::vector<std::string> files;
     for (std::size_t i = 2; i < args.size(); ++i) {
@@ -179,17 +189,17 @@ int InfoCommand(const std::vector<std::string> &args, std::ostream &out, std::os
             return CLI_OK;
         }
         if (args[i].size() > 1 && args[i][0] == '-')
-            return Usage(err, "info: unknown option " + args[i], "info");
+            return CliUsage(err, "info: unknown option " + args[i], "info");
         files.push_back(args[i]);
     }
-    if (files.empty()) return Usage(err, "info: no file given", "info");
+    if (files.empty()) return CliUsage(err, "info: no file given", "info");
     int status = CLI_OK;
     bool first = true;
     for (const std::string &path : files) {
         CliRecording r;
         std::string why;
         if (!ReadFile(path, &r, &why)) {
-            Fail(err, path, why);
+            CliFail(err, path, why);
             status = CLI_FILE;
             continue;
         }
@@ -200,42 +210,112 @@ int InfoCommand(const std::vector<std::string> &args, std::ostream &out, std::os
     return status;
 }
 
+// "%f" of x: six decimals and a point, correctly rounded, as AppendFixed
+// writes it, at a fraction of its cost for the magnitudes of recordings.
+void AppendSixDecimals(std::string *out, double x) {
+    // Below 4e12 the product is within 2^-11 of x times a million, so its
+    // nearest integer is the right one unless the exact value lies next to a
+    // half: those, and anything larger, take the general road.
+    const double scaled = x * 1e6;
+    const double fraction = std::fabs(scaled - std::trunc(scaled));
+    if (!(std::fabs(x) < 4e6) || std::fabs(fraction - 0.5) < 1e-3) {
+        AppendFixed(out, x);
+        return;
+    }
+    const long long n = std::llround(std::fabs(scaled));
+    char buffer[32];
+    char *p = buffer;
+    if (std::signbit(x)) *p++ = '-';
+    p = std::to_chars(p, buffer + sizeof buffer, n / 1000000).ptr;
+    *p++ = '.';
+    long long decimals = n % 1000000;
+    for (int d = 5; d >= 0; --d) {
+        p[d] = static_cast<char>('0' + decimals % 10);
+        decimals /= 10;
+    }
+    out->append(buffer, p + 6);
+}
+
+bool IsPicture(const std::string &format) {
+    return format == "png" || format == "svg" || format == "pdf";
+}
+
+// "800x500" as width and height, each 16 to 20000 pixels.
+bool ParseSize(const std::string &text, int *width, int *height) {
+    std::size_t x = text.find_first_of("xX");
+    if (x == std::string::npos) return false;
+    auto number = [](std::string_view s, int *v) {
+        auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), *v);
+        return ec == std::errc() && end == s.data() + s.size() && *v >= 16 && *v <= 20000;
+    };
+    return number(std::string_view(text).substr(0, x), width) &&
+           number(std::string_view(text).substr(x + 1), height);
+}
+
 int ConvertCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
     std::vector<std::string> files;
-    std::string to, outDir;
-    bool haveOut = false;
+    std::string to, outDir, size;
+    bool haveOut = false, haveSize = false;
     for (std::size_t i = 2; i < args.size(); ++i) {
         const std::string &a = args[i];
         if (a == "--help" || a == "-h") {
             out << CONVERT_HELP;
             return CLI_OK;
         }
-        if (a == "--to" || a == "--out") {
+        std::string value;
+        std::string name = a;
+        std::size_t eq = a.find('=');
+        if (a.rfind("--", 0) == 0 && eq != std::string::npos) {
+            name = a.substr(0, eq);
+            value = a.substr(eq + 1);
+        } else if (a == "--to" || a == "--out" || a == "--size") {
             if (i + 1 >= args.size())
-                return Usage(err, "convert: " + a + " needs a value", "convert");
-            (a == "--to" ? to : outDir) = args[++i];
-            haveOut = haveOut || a == "--out";
-        } else if (a.rfind("--to=", 0) == 0) {
-            to = a.substr(5);
-        } else if (a.rfind("--out=", 0) == 0) {
-            outDir = a.substr(6);
+                return CliUsage(err, "convert: " + a + " needs a value", "convert");
+            value = args[++i];
+        }
+        if (name == "--to") {
+            to = value;
+        } else if (name == "--out") {
+            outDir = value;
             haveOut = true;
+        } else if (name == "--size") {
+            size = value;
+            haveSize = true;
         } else if (a.size() > 1 && a[0] == '-') {
-            return Usage(err, "convert: unknown option " + a, "convert");
+            return CliUsage(err, "convert: unknown option " + a, "convert");
         } else {
             files.push_back(a);
         }
     }
-    if (to.empty()) return Usage(err, "convert: --to vlr|csv is missing", "convert");
-    if (to != "vlr" && to != "csv")
-        return Usage(err, "convert: cannot convert to '" + to + "' (vlr or csv)", "convert");
-    if (haveOut && outDir.empty()) return Usage(err, "convert: --out needs a folder", "convert");
-    if (files.empty()) return Usage(err, "convert: no file given", "convert");
+    if (to.empty()) return CliUsage(err, "convert: --to FORMAT is missing", "convert");
+    if (to != "vlr" && to != "csv" && to != "xlsx" && !IsPicture(to))
+        return CliUsage(err,
+                        "convert: cannot convert to '" + to + "' (vlr, csv, xlsx, png, svg or pdf)",
+                        "convert");
+    int width = 800, height = 500;
+    if (haveSize && !IsPicture(to))
+        return CliUsage(err, "convert: --size applies to png, svg and pdf", "convert");
+    if (haveSize && !ParseSize(size, &width, &height))
+        return CliUsage(err, "convert: --size needs WIDTHxHEIGHT, each 16 to 20000 (e.g. 800x500)",
+                        "convert");
+    if (haveOut && outDir.empty()) return CliUsage(err, "convert: --out needs a folder", "convert");
+    if (files.empty()) return CliUsage(err, "convert: no file given", "convert");
+
+    // Workbooks and pictures are made by the run-time; the settings give the
+    // language and the colours.
+    CliSettings settings;
+    int lang = requestedLanguage;
+    if (to == "xlsx" || IsPicture(to)) {
+        StartRunTime(args);
+        std::string text;
+        if (ReadWholeFile(SettingsFilePath(), &text)) settings = ParseCliSettings(text);
+        if (lang < 0) lang = settings.language;
+    }
     if (haveOut) {
         std::error_code ec;
         fs::create_directories(outDir, ec);
         if (ec || !fs::is_directory(outDir)) {
-            Fail(err, outDir, "cannot make the output folder: " + ec.message());
+            CliFail(err, outDir, "cannot make the output folder: " + ec.message());
             return CLI_FILE;
         }
     }
@@ -246,7 +326,7 @@ int ConvertCommand(const std::vector<std::string> &args, std::ostream &out, std:
         CliRecording r;
         std::string why;
         if (!ReadFile(path, &r, &why)) {
-            Fail(err, path, why);
+            CliFail(err, path, why);
             status = CLI_FILE;
             continue;
         }
@@ -258,18 +338,29 @@ int ConvertCommand(const std::vector<std::string> &args, std::ostream &out, std:
         std::string key = fs::weakly_canonical(target, ec).string();
         if (ec) key = target.string();
         if (fs::exists(target, ec) && fs::equivalent(in, target, ec)) {
-            Fail(err, path, "not converted: " + target.string() + " is the file itself");
+            CliFail(err, path, "not converted: " + target.string() + " is the file itself");
             status = CLI_FILE;
             continue;
         }
         if (!written.insert(key).second) {
-            Fail(err, path, "not converted: " + target.string() + " was written from another file");
+            CliFail(err, path,
+                    "not converted: " + target.string() + " was written from another file");
             status = CLI_FILE;
             continue;
         }
-        std::string text = to == "vlr" ? VlrText(r, target.string()) : CsvText(r);
-        if (!ReplaceFileContents(target.string(), text)) {
-            Fail(err, target.string(), "cannot be written");
+        bool done = false;
+        why = "cannot be written";
+        if (to == "vlr" || to == "csv") {
+            done = ReplaceFileContents(target.string(),
+                                       to == "vlr" ? VlrText(r, target.string()) : CsvText(r));
+        } else if (to == "xlsx") {
+            done = WriteWorkbook(r, lang, target.string(), &why);
+        } else {
+            done =
+                SaveCurvePicture(PictureOf(r, settings), target.string(), to, width, height) == 0;
+        }
+        if (!done) {
+            CliFail(err, target.string(), why);
             status = CLI_FILE;
             continue;
         }
@@ -310,9 +401,9 @@ std::string CsvText(const CliRecording &r) {
     std::string out = "time_s,value,unit\n";
     out.reserve(out.size() + n * (24 + unit.size()));
     for (std::size_t i = 0; i < n; ++i) {
-        AppendFixed(&out, f.time[i]);
+        AppendSixDecimals(&out, f.time[i]);
         out += ',';
-        if (!gap[i]) AppendFixed(&out, f.value[i]);
+        if (!gap[i]) AppendSixDecimals(&out, f.value[i]);
         out += ',';
         out += unit;
         out += '\n';
@@ -366,7 +457,37 @@ std::string InfoText(const std::string &path, const CliRecording &r) {
     return out;
 }
 
-int RunCli(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
+void CliFail(std::ostream &err, const std::string &where, const std::string &what) {
+    err << PROGRAM << ": " << where << ": " << what << '\n';
+}
+
+int CliUsage(std::ostream &err, const std::string &what, const char *command) {
+    err << PROGRAM << ": " << what << "; see " << PROGRAM << ' ';
+    if (*command) err << command << ' ';
+    err << "--help\n";
+    return CLI_USAGE;
+}
+
+int RunCli(const std::vector<std::string> &given, std::ostream &out, std::ostream &err) {
+    // --lang belongs to every command, before or after its name.
+    std::vector<std::string> args;
+    requestedLanguage = -1;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        std::string code;
+        if (given[i] == "--lang") {
+            if (i + 1 >= given.size())
+                return CliUsage(err, "--lang needs fr, gb, al, es or it", "");
+            code = given[++i];
+        } else if (given[i].rfind("--lang=", 0) == 0) {
+            code = given[i].substr(7);
+        } else {
+            args.push_back(given[i]);
+            continue;
+        }
+        requestedLanguage = LanguageOfCode(code);
+        if (requestedLanguage < 0)
+            return CliUsage(err, "unknown language '" + code + "' (fr, gb, al, es or it)", "");
+    }
     if (args.size() < 2) {
         err << GENERAL_HELP;
         return CLI_USAGE;
@@ -378,6 +499,9 @@ int RunCli(const std::vector<std::string> &args, std::ostream &out, std::ostream
     }
     if (command == "info") return InfoCommand(args, out, err);
     if (command == "convert") return ConvertCommand(args, out, err);
+    if (command == "ports") return PortsCommand(args, out, err);
+    if (command == "download") return DownloadCommand(args, out, err);
+    if (command == "erase") return EraseCommand(args, out, err);
     err << PROGRAM << ": unknown command '" << command << "'; see " << PROGRAM << " --help\n";
     return CLI_USAGE;
 }
