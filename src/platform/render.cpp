@@ -105,6 +105,8 @@ bool Draw(QCustomPlot &plot, const CurvePicture &picture, const std::string &for
         QSvgGenerator svg;
         svg.setFileName(file);
         svg.setSize(QSize(width, height));
+        // Pixels of a screen, so that a viewer shows the size asked for.
+        svg.setResolution(96);
         svg.setViewBox(QRect(0, 0, width, height));
         svg.setTitle(QString::fromStdString(picture.title));
         svg.setDescription("Velorinder");
