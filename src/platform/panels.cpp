@@ -494,6 +494,11 @@ int SetPanelAttribute(int panel, int attribute, int value) {
     QWidget *w = p->widget;
     QMdiArea *area = AreaOf(panel);
     bool inArea = InArea(*p);
+    // Places and sizes come from the settings file too: kept within what Qt
+    // can hold, so that the arithmetic of the band cannot overflow.
+    if (attribute == ATTR_TOP || attribute == ATTR_LEFT || attribute == ATTR_HEIGHT ||
+        attribute == ATTR_WIDTH)
+        value = std::clamp(value, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     switch (attribute) {
     case ATTR_TOP:
     case ATTR_LEFT: {
