@@ -454,3 +454,27 @@ int CA_DiscardObjHandle(CAObjHandle object);
 // Test seam: the next call of "Object.Member" (for example "Workbook.SaveAs")
 // fails once with kCaErrFailed.
 void FailAutomationCallForTesting(const std::string &objectDotMember);
+
+// ---------------------------------------------------------------- pictures without windows
+// (render.cpp) For a program that shows no window (velorinder-cli).
+// Starts the run-time on the offscreen platform, so that it runs where there
+// is no display; numbers keep the point. Nothing when an application exists.
+void InitConsoleRunTime(int argc, char *argv[]);
+// A curve as a graph window draws it.
+struct CurvePicture {
+    std::string title;
+    std::vector<double> time;
+    std::vector<double> value; // NaN: a missing sample, where the curve breaks
+    double timeMin = 0.0, timeMax = 0.0;
+    double valueMin = 0.0, valueMax = 0.0;
+    std::vector<std::pair<double, std::string>> timeLabels; // position, text
+    std::string valueAxisName;
+    int curveColour = 0;
+    int plotBackColour = 0xC0C0C0;
+    int gridColour = 0;
+};
+// Writes the picture to path as format says ("png", "svg" or "pdf"), width x
+// height pixels (points in a PDF), replacing a file of that name only once
+// the new one is whole. 0, or UIEOperationFailed.
+int SaveCurvePicture(const CurvePicture &picture, const std::string &path,
+                     const std::string &format, int width, int height);
