@@ -335,7 +335,6 @@ class Progress {
     }
     void SetLastBytes(std::size_t n) { lastBytes_ = n; }
     double Elapsed() const { return Seconds(start_); }
-    std::size_t Total() const { return doneBytes_; }
 
   private:
     static double Seconds(std::chrono::steady_clock::time_point since) {
@@ -667,10 +666,10 @@ int DownloadCommand(const std::vector<std::string> &args, std::ostream &out, std
                     " file" + (written == 1 ? "" : "s") + " written stay");
         EndBySignal(stop);
     }
-    char rate[64];
-    std::snprintf(rate, sizeof rate, "%.1f s", progress.Elapsed());
+    char took[64];
+    std::snprintf(took, sizeof took, "%.1f s", progress.Elapsed());
     err << announced << " recording" << (announced == 1 ? "" : "s") << " transferred from "
-        << link.label << " in " << rate << "; " << written << " file" << (written == 1 ? "" : "s")
+        << link.label << " in " << took << "; " << written << " file" << (written == 1 ? "" : "s")
         << " written in " << dir << '\n';
     return status;
 }
