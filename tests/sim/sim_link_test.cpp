@@ -493,4 +493,43 @@ TEST_F(SimLink, ProgramLinksServesAndRemovesTheLinkOnSigterm) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link_)));
 }
+
+TEST_F(SimLink, ProgramVanishesAfterItsBytesAndComesBackOnSignals) {
+    const std::string program = std::string(VELORINDER_PROGRAM_DIR) + "/rd5150-sim";
+    if (!std::filesystem::exists(program)) GTEST_SKIP() << program << " not built";
+    // Gone once the presence reply has gone out, back on SIGUSR1.
+    std::vector<std::string> args = {program, "--link", link_, "--unpaced", "--vanish-after", "3"};
+    std::vector<char *> argv;
+    for (auto &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    auto linkIs = [&](bool present) {
+        const auto deadline = Clock::now() + 5s;
+        while (std::filesystem::is_symlink(link_) != present && Clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        return std::filesystem::is_symlink(link_) == present;
+    };
+    ASSERT_TRUE(linkIs(true));
+    {
+        Port port(link_);
+        EXPECT_EQ(port.Request(" "), "*E\n");
+        port.Write("Md\r\n"); // the device goes at this request, unanswered
+        EXPECT_EQ(port.ReadFor(500ms), "");
+        EXPECT_TRUE(linkIs(false));
+    }
+    ::kill(pid, SIGUSR1);
+    ASSERT_TRUE(linkIs(true));
+    {
+        Port port(link_);
+        EXPECT_EQ(port.Request("Md"), "6\n") << "the demo recordings";
+    }
+    ::kill(pid, SIGUSR2);
+    EXPECT_TRUE(linkIs(false));
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
 #endif

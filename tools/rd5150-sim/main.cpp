@@ -45,6 +45,24 @@ void Usage(std::FILE *f) {
                     "  --stray TEXT[:COUNT]   send TEXT before each of the next COUNT replies\n"
                     "                         (default every reply); \\xHH escapes allowed\n"
                     "  --reply-delay MS       wait MS milliseconds before each reply\n"
+                    "\n"
+                    "Faults of the link, each set off once when BYTES reply bytes have gone out:\n"
+                    "  --vanish-after BYTES[:BACK_MS]\n"
+                    "                         vanish like a USB adapter pulled out: close the\n"
+                    "                         pseudo-terminal and remove the link; come back (a\n"
+                    "                         new pseudo-terminal, linked again) BACK_MS later,\n"
+                    "                         or on SIGUSR1 when BACK_MS is not given\n"
+                    "  --garbage BYTES[:COUNT]\n"
+                    "                         the rest of the reply under way is lost and COUNT\n"
+                    "                         bytes of noise go out instead (default 64; never\n"
+                    "                         LF, XON or XOFF)\n"
+                    "  --hold-xoff BYTES[:MS] send XOFF and hold it MS milliseconds, then send\n"
+                    "                         XON; without MS, hold it until SIGUSR1\n"
+                    "  --slow MS[:BYTES]      answer slowly: one byte every MS milliseconds,\n"
+                    "                         from byte BYTES on (default 0: every reply)\n"
+                    "Signals: SIGUSR2 pulls the device out now, SIGUSR1 plugs it in again (and\n"
+                    "releases a held XOFF).\n"
+                    "\n"
                     "  --help                 this text\n"
                     "\n");
     std::fputs(rd5150::RecordingsFileHelp(), f);
@@ -147,6 +165,31 @@ int main(int argc, char **argv) {
                 v.resize(colon);
             }
             opt.strayBytes = Unescape(v);
+        } else if (a == "--vanish-after" || a == "--garbage" || a == "--hold-xoff") {
+            const char *v = need(i);
+            long bytes = 0, second = -1;
+            const int got = std::sscanf(v, "%ld:%ld", &bytes, &second);
+            if (got < 1 || bytes < 0 || (got == 2 && second < 0) ||
+                std::strspn(v, "0123456789:") != std::strlen(v))
+                bad(a.c_str(), v);
+            if (a == "--vanish-after") {
+                opt.vanishAfterBytes = bytes;
+                opt.backAfter = std::chrono::milliseconds(second);
+            } else if (a == "--garbage") {
+                opt.garbageAfterBytes = bytes;
+                if (got == 2) opt.garbageBytes = static_cast<std::size_t>(second);
+            } else {
+                opt.xoffAfterBytes = bytes;
+                opt.xoffHold = std::chrono::milliseconds(second);
+            }
+        } else if (a == "--slow") {
+            const char *v = need(i);
+            long ms = 0, from = 0;
+            const int got = std::sscanf(v, "%ld:%ld", &ms, &from);
+            if (got < 1 || ms <= 0 || from < 0 || std::strspn(v, "0123456789:") != std::strlen(v))
+                bad("--slow", v);
+            opt.slowByte = std::chrono::milliseconds(ms);
+            opt.slowAfterBytes = from;
         } else if (a == "--reply-delay") {
             const char *v = need(i);
             if (!ToLong(v, n) || n < 0) bad("--reply-delay", v);
@@ -172,14 +215,14 @@ int main(int argc, char **argv) {
         recordings = rd5150::DemoRecordings();
     }
 
-    // SIGINT and SIGTERM are blocked in every thread (the simulator's thread
+    // The signals are blocked in every thread (the simulator's thread
     // inherits the mask) and taken with sigwait below.
     std::signal(SIGPIPE, SIG_IGN);
-    sigset_t quitSignals;
-    sigemptyset(&quitSignals);
-    sigaddset(&quitSignals, SIGINT);
-    sigaddset(&quitSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &quitSignals, nullptr);
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int sig : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2})
+        sigaddset(&signals, sig);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     const std::size_t count = recordings.size();
     rd5150::Simulator sim(std::move(recordings), opt);
@@ -192,8 +235,23 @@ int main(int argc, char **argv) {
                 opt.paced ? ("paced at " + std::to_string(opt.baud) + " baud").c_str() : "unpaced");
     std::fflush(stdout);
 
-    int sig = 0;
-    while (sigwait(&quitSignals, &sig) != 0) {
+    for (;;) {
+        int sig = 0;
+        if (sigwait(&signals, &sig) != 0) continue;
+        if (sig == SIGUSR2) {
+            if (sim.Unplug()) std::printf("rd5150-sim: pulled out, %s removed\n", link.c_str());
+        } else if (sig == SIGUSR1) {
+            sim.ReleaseXoff();
+            if (sim.IsPlugged()) continue;
+            if (sim.Plug())
+                std::printf("rd5150-sim: plugged in, linked %s -> %s\n", link.c_str(),
+                            sim.DevicePath().c_str());
+            else
+                std::fprintf(stderr, "rd5150-sim: %s\n", sim.LastError().c_str());
+        } else {
+            break;
+        }
+        std::fflush(stdout);
     }
     sim.Stop();
     return 0;

@@ -16,6 +16,8 @@
 //   "Mc\r\n" -> erases all recordings, replies "OK".
 // Bytes 0x11 and 0x13 (XON/XOFF) never appear in replies; when the client
 // sends them they pause and resume the simulator's output, as flow control.
+// Faults of the link (a device that vanishes, noise, XOFF held, slow answers)
+// are set off by the count of reply bytes written; see Options.
 #pragma once
 
 #include <chrono>
@@ -122,9 +124,36 @@ struct Options {
     int strayCount = -1;
     // Time the instrument waits before answering each request.
     std::chrono::milliseconds replyDelay{0};
+
+    // Faults of the link, each set off once by the count of reply bytes
+    // written (-1: never).
+    // The device vanishes, as a USB adapter pulled out: nothing more goes
+    // out, and once the bytes before have had time to arrive (a quarter of a
+    // second, or at the client's next request) the pseudo-terminal is closed
+    // (a client's open end is hung up) and the link removed. It
+    // comes back (a new pseudo-terminal, linked again) backAfter later, or
+    // on Plug() when backAfter is negative.
+    long vanishAfterBytes = -1;
+    std::chrono::milliseconds backAfter{-1};
+    // The rest of the reply under way (or the next reply, when none is) is
+    // lost and garbageBytes bytes of noise go out instead: fixed pseudo-random
+    // bytes, never LF, XON or XOFF.
+    long garbageAfterBytes = -1;
+    std::size_t garbageBytes = 64;
+    // The instrument sends XOFF, so that the client cannot send, and holds it
+    // for xoffHold, then sends XON; a negative xoffHold holds it until
+    // ReleaseXoff(). SetOptions() ends a hold without XON, as an instrument
+    // switched off and on again would.
+    long xoffAfterBytes = -1;
+    std::chrono::milliseconds xoffHold{-1};
+    // From this byte on the instrument answers slowly: each byte slowByte
+    // after the one before (and the first of a reply slowByte after it is due).
+    long slowAfterBytes = -1;
+    std::chrono::milliseconds slowByte{0};
 };
-// Request counters used by silentAfter, shortLines[].atMg and cutAtMg count
-// from Start() or from the last SetOptions(), whichever came last.
+// Request counters used by silentAfter, shortLines[].atMg and cutAtMg, and
+// the count of reply bytes the faults of the link use, count from Start() or
+// from the last SetOptions(), whichever came last.
 
 class Simulator {
   public:
@@ -142,6 +171,21 @@ class Simulator {
     // Stops the thread, closes the pseudo-terminal and removes the link.
     void Stop();
     bool IsRunning() const;
+
+    // The device pulled out (as Options::vanishAfterBytes does) and plugged
+    // in again (a new pseudo-terminal behind the same link path). Each waits
+    // until done; false when the simulator is not running or the new
+    // pseudo-terminal could not be made (LastError()).
+    bool Unplug();
+    bool Plug();
+    bool IsPlugged() const; // running and not vanished
+    // Waits until the device is plugged (true) or gone (false); false on time-out.
+    bool WaitUntilPlugged(bool plugged, std::chrono::milliseconds timeout) const;
+    // Ends an XOFF hold of Options::xoffAfterBytes by sending XON.
+    void ReleaseXoff();
+    bool HoldsXoff() const;
+    // Reply bytes written since Start() or the last SetOptions() (noise included).
+    long BytesSent() const;
     std::string LinkPath() const;   // as given to Start
     std::string DevicePath() const; // the slave device, /dev/pts/N
     std::string LastError() const;
@@ -159,7 +203,8 @@ class Simulator {
     std::vector<std::string> Requests() const;
     std::size_t RequestCount() const;
     void ClearRequests();
-    // Replies queued, in order, exactly as sent (stray bytes and line end included).
+    // Replies queued, in order, exactly as sent (stray bytes and line end
+    // included), but before the faults of the link cut or replace them.
     std::vector<std::string> Replies() const;
     // Waits until at least n requests have been received since the last
     // ClearRequests(); false on time-out.
