@@ -291,11 +291,24 @@ int Quitter_Data(int panel, int, int event, void *, int, int) {
     return 0;
 }
 
+// After the link itself failed (no answer, output held by an XOFF that never
+// ended, the adapter pulled out) the next import opens the port afresh
+// rather than trust the handle held.
+namespace {
+void ReleaseFailedLink() {
+    if (GetRs232Err() < 0) {
+        CloseCom(comPort);
+        portOpen = 0;
+    }
+}
+} // namespace
+
 void ImportCommand() {
     SetWaitCursor(1);
     if (OpenTransferLink() < 0) return;
     int r = ReadImportCount();
     if (r < 0) {
+        ReleaseFailedLink();
         ShowError(29);
         SetWaitCursor(0);
         return;
@@ -316,6 +329,7 @@ void ImportCommand() {
         Griser_menus(0);
         importRunning = 1;
     } else if (r == IMPORT_FAILED || r < 0) {
+        ReleaseFailedLink();
         ShowError(28);
         Griser_menus(0);
         importRunning = 1;
@@ -332,6 +346,7 @@ void ImportCommand() {
             CloseCom(comPort);
             portOpen = 0;
         }
+        ReleaseFailedLink();
         ShowError(31);
         Griser_menus(0);
         importRunning = 1;

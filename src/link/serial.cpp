@@ -149,6 +149,12 @@ int ProbeInstrument(int port, int baud) {
 }
 
 int ConnectInstrument(int port, int baud) {
+    // The adapter of a port held since the last transfer may have been
+    // pulled out (and plugged in again) since: that handle is of no more use.
+    if (portOpen == 1 && ComPortGone(port)) {
+        CloseCom(port);
+        portOpen = 0;
+    }
     if (portOpen == 0) {
         int r = OpenPort(port, baud);
         if (r < 0) return r;

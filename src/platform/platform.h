@@ -277,6 +277,9 @@ int CloseCom(int port);
 int GetRs232Err();
 // The device port n names, or "" when none (for the dialog's list of ports).
 std::string ComPortDevice(int port);
+// True when port n is held open but its device has gone since (an adapter
+// pulled out hangs up the line); the handle is of no more use.
+bool ComPortGone(int port);
 
 // ---------------------------------------------------------------- graph
 // (graph.cpp: PlotXY, cursors, axes, over QCustomPlot)

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <poll.h>
 
 namespace {
 
@@ -150,6 +151,13 @@ std::string ComPortDevice(int port) {
     return path.empty() ? "" : DeviceIdentity(path);
 }
 
+bool ComPortGone(int port) {
+    OpenPort *p = Find(port);
+    if (!p || !p->serial->isOpen()) return false;
+    pollfd fd{static_cast<int>(p->serial->handle()), POLLOUT, 0};
+    return ::poll(&fd, 1, 0) == 1 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 int OpenComConfig(int port, const std::string &deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize) {
     std::string path = deviceName.empty() ? ResolvePort(port) : deviceName;
@@ -236,6 +244,9 @@ int ComWrt(int port, const char *buffer, int count) {
                             serial.error() == QSerialPort::NoError;
             serial.clearError();
             if (serial.bytesToWrite() == 0) break;
+            // Bytes held back (by XOFF) must not reach the instrument later,
+            // when nobody waits for its answer any more.
+            serial.clear(QSerialPort::Output);
             return Fail(timedOut ? kRs232TimeOut : kRs232WriteFailed);
         }
     }
