@@ -33,9 +33,7 @@ void OpenAboutBox() {
 } // namespace
 
 std::string HelpFileName() {
-    std::string dir;
-    GetProjectDir(&dir);
-    return dir + "/Velorinder.hlp";
+    return HelpCacheDir() + "/Velorinder.hlp";
 }
 
 void Gestion_aide(int, int menuItem, void *, int) {

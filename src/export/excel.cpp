@@ -38,10 +38,10 @@ void Dim(int control, int dimmed) {
     SetCtrlAttribute(spreadsheetPanel, control, ATTR_DIMMED, dimmed);
 }
 
-std::string ProjectDir() {
-    std::string dir;
-    GetProjectDir(&dir);
-    return dir;
+// A working directory never filled in: where the last workbook was saved, or
+// the user's documents (the program directory when portable).
+std::string DefaultWorkingDir() {
+    return StartFolder(FolderKind::Workbook);
 }
 
 void ShowDialog(const std::string &name) {
@@ -58,9 +58,8 @@ void RunExcel() {
     const int p = spreadsheetPanel;
     GetCtrlVal(p, EXCEL_DIRECTORY, &spreadsheetDir);
     GetCtrlVal(p, EXCEL_SHEET, &sheetName);
-    // A field never filled in means the project directory, as after a first start.
     if (spreadsheetDir.empty()) {
-        spreadsheetDir = ProjectDir();
+        spreadsheetDir = DefaultWorkingDir();
         SetCtrlVal(p, EXCEL_DIRECTORY, spreadsheetDir);
     }
     if (SetDir(spreadsheetDir) < 0) {
@@ -159,7 +158,7 @@ bool ShowProgress() {
 // Opens the template and takes its first sheet and the range of the cells.
 bool OpenTemplate() {
     if (CA_GetPropertyObject(excelApp, "Workbooks", &excelWorkbooks) < 0) return false;
-    const std::string dir = ProjectDir();
+    const std::string dir = ResourceDir();
     SetDir(dir);
     std::vector<CAVariant> args(15, CA_DefaultValueVariant());
     CA_VariantSetCString(&args[0], dir + "/" + TEMPLATE_NAME);
@@ -278,7 +277,7 @@ int Exporter_excel(int, int control, int event, void *, int, int) {
     sheetName = CleanExportName(text);
     // The directory was entered by Run: cleaning could only lose it.
     GetCtrlVal(p, EXCEL_DIRECTORY, &spreadsheetDir);
-    if (spreadsheetDir.empty()) spreadsheetDir = ProjectDir();
+    if (spreadsheetDir.empty()) spreadsheetDir = DefaultWorkingDir();
     if (spreadsheetDir.back() != '/') spreadsheetDir += '/';
     if (sheetCounter == 0) sheetCounter = 1;
     const std::string proposed = ProposedSheetName(sheetName, sheetCounter);
@@ -308,6 +307,8 @@ int Exporter_excel(int, int control, int event, void *, int, int) {
             AutomationFailed();
             return finish();
         }
+        // Only a convenience for the next start: not worth a message.
+        if (!refused) RememberFolder(FolderKind::Workbook, path);
         // A saved workbook stays open in the server until Quit; it needs no handle.
         Release(&excelWorkbook);
     }

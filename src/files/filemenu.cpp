@@ -33,12 +33,20 @@ int OpenDialog(const std::string &directory, std::string *path) {
                            1, 1, path);
 }
 
+// The next Open and Save dialogs start where this file is (a convenience:
+// a folder that cannot be noted is not worth a message).
+void RememberFolderOf(const std::string &path) {
+    RememberFolder(PathExtension(path) == ".mon" ? FolderKind::Transfer : FolderKind::Recording,
+                   path);
+}
+
 void Open() {
     std::string path;
-    if (OpenDialog("", &path) != VAL_EXISTING_FILE_SELECTED) return;
-    if (OpenableType(path))
+    if (OpenDialog(StartFolder(FolderKind::OpenAny), &path) != VAL_EXISTING_FILE_SELECTED) return;
+    if (OpenableType(path)) {
+        RememberFolderOf(path);
         Lire_fichier(path);
-    else
+    } else
         ShowError(3);
     int bar = GetPanelMenuBar(mainPanel);
     Tile();
@@ -63,10 +71,14 @@ void OpenRecent(int menuItem) {
     if (!direct) {
         std::error_code ec;
         std::filesystem::path folder = std::filesystem::path(path).parent_path();
-        std::string directory = std::filesystem::is_directory(folder, ec) ? folder.string() : "";
+        std::string directory = std::filesystem::is_directory(folder, ec)
+                                    ? folder.string()
+                                    : StartFolder(FolderKind::OpenAny);
         std::string chosen;
-        if (OpenDialog(directory, &chosen) == VAL_EXISTING_FILE_SELECTED && OpenableType(chosen))
+        if (OpenDialog(directory, &chosen) == VAL_EXISTING_FILE_SELECTED && OpenableType(chosen)) {
+            RememberFolderOf(chosen);
             Lire_fichier(chosen);
+        }
     } else if (KindOfPath(path) != FileKind::Other) {
         Lire_fichier(path);
     }
@@ -84,12 +96,13 @@ void Save() {
     std::string path;
     int chosen = VAL_NO_FILE_SELECTED;
     for (;;) {
-        chosen =
-            FileSelectPopup("", "*.vlr", "*.vlr", Tr(SAVE_TITLE), VAL_OK_BUTTON, 0, 1, 1, 1, &path);
+        chosen = FileSelectPopup(StartFolder(FolderKind::Recording), "*.vlr", "*.vlr",
+                                 Tr(SAVE_TITLE), VAL_OK_BUTTON, 0, 1, 1, 1, &path);
         if (chosen != VAL_EXISTING_FILE_SELECTED) break;
         if (AskYesNo(Tr(SAVE_TITLE), Tr(OVERWRITE_TEXT))) break;
     }
     Ecrire_fichier(path, chosen);
+    if (chosen >= VAL_EXISTING_FILE_SELECTED) RememberFolderOf(path);
     SetWaitCursor(0);
     Griser_menus(0);
 }

@@ -7,6 +7,7 @@
 #include "shell/shell.h"
 
 #include <string>
+#include <vector>
 
 int communicationPanel = 0;
 int inProgressPanel = 0;
@@ -25,6 +26,54 @@ Texts CLEAR_TITLE = {"ATTENTION ! EFFACEMENT LES DONNEES.", "CAUTION!  THE DATA 
                      "ATTENZIONE ! I DATI SARANNO ANNULLATI"};
 Texts CLEAR_QUESTION = {"Voulez vous continuer ?", "Do you wish continue ?",
                         "Möchten Sie fortsetzen?", "¿Desea continuar?", "Volete continuare?"};
+// A port that exists but that this user may not open: %1 the port number,
+// %2 the device, %3 the group that owns it.
+Texts PERMISSION_TEXT = {
+    "Le port série COM%1 (%2) existe, mais vous n'avez pas le droit de l'ouvrir.\n"
+    "Ajoutez votre compte au groupe « %3 », propriétaire du port :\n"
+    "    sudo adduser $USER %3\n"
+    "puis fermez la session et rouvrez-la.",
+    "Serial port COM%1 (%2) exists, but you are not allowed to open it.\n"
+    "Add your account to the group \"%3\" that owns the port:\n"
+    "    sudo adduser $USER %3\n"
+    "then log out and log in again.",
+    "Der serielle Anschluss COM%1 (%2) ist vorhanden, aber Sie dürfen ihn nicht öffnen.\n"
+    "Fügen Sie Ihr Konto der Gruppe „%3“ hinzu, der der Anschluss gehört:\n"
+    "    sudo adduser $USER %3\n"
+    "und melden Sie sich danach ab und wieder an.",
+    "El puerto serie COM%1 (%2) existe, pero usted no tiene permiso para abrirlo.\n"
+    "Añada su cuenta al grupo «%3», propietario del puerto:\n"
+    "    sudo adduser $USER %3\n"
+    "y después cierre la sesión y vuelva a entrar.",
+    "La porta seriale COM%1 (%2) esiste, ma non si ha il permesso di aprirla.\n"
+    "Aggiungere il proprio account al gruppo «%3», proprietario della porta:\n"
+    "    sudo adduser $USER %3\n"
+    "poi uscire dalla sessione e rientrare."};
+// Beside a port in the dialog's list: %1 the group that owns it.
+Texts NO_ACCESS_MARK = {" (accès refusé : groupe %1)", " (no access: group %1)",
+                        " (kein Zugriff: Gruppe %1)", " (sin acceso: grupo %1)",
+                        " (accesso negato: gruppo %1)"};
+
+std::string Fill(std::string text, const std::vector<std::string> &values) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::string mark = "%" + std::to_string(i + 1);
+        for (std::size_t at = text.find(mark); at != std::string::npos;
+             at = text.find(mark, at + values[i].size()))
+            text.replace(at, mark.size(), values[i]);
+    }
+    return text;
+}
+
+// "" when port n is not one this user is denied.
+std::string PermissionText(int port) {
+    std::string group = ComPortDeniedGroup(port);
+    if (group.empty()) return "";
+    return Fill(Tr(PERMISSION_TEXT), {std::to_string(port), ComPortDevice(port), group});
+}
+
+int ErrorLanguage() {
+    return language >= 0 && language < LANGUAGE_COUNT ? language : 1;
+}
 
 void CloseCommunicationDialog(int panel) {
     RemovePopup(0);
@@ -58,7 +107,10 @@ std::string PortListText() {
     std::string text;
     for (int n = 1; n <= MAX_COM_PORTS; ++n) {
         std::string device = ComPortDevice(n);
-        if (!device.empty()) text += "\nCOM" + std::to_string(n) + " = " + device;
+        if (device.empty()) continue;
+        text += "\nCOM" + std::to_string(n) + " = " + device;
+        std::string group = ComPortDeniedGroup(n);
+        if (!group.empty()) text += Fill(Tr(NO_ACCESS_MARK), {group});
     }
     return text;
 }
@@ -82,6 +134,7 @@ int ScanPorts() {
     SetWaitCursor(1);
     if (inProgressPanel > 0) SetCtrlAttribute(inProgressPanel, IN_PROGRESS_PORT, ATTR_VISIBLE, 1);
     int r = 0;
+    std::string denied; // the first port this user may not open
     for (int n = 1; n <= MAX_COM_PORTS; ++n) {
         if (inProgressPanel > 0) {
             DefaultCtrl(inProgressPanel, IN_PROGRESS_PORT);
@@ -90,6 +143,7 @@ int ScanPorts() {
         }
         r = ProbeInstrument(n, baudRate);
         if (r > 0) break;
+        if (r == kRs232CannotOpen && denied.empty()) denied = PermissionText(n);
     }
     // Without an instrument the last port's own error (often a number that
     // names no device) would hide that nothing answered.
@@ -100,7 +154,12 @@ int ScanPorts() {
         inProgressPanel = 0;
     }
     SetWaitCursor(0);
-    ReportLinkResult(r);
+    // The instrument may well be behind the port that could not be opened.
+    if (r <= 0 && !denied.empty())
+        MessagePopup(ErrorTitle(LinkResultError(r), ErrorLanguage()),
+                     ErrorText(LinkResultError(r), ErrorLanguage()) + "\n\n" + denied);
+    else
+        ReportLinkResult(r);
     return r;
 }
 
@@ -129,7 +188,12 @@ int Communication(int panel, int control, int event, void *, int, int) {
         CloseCommunicationDialog(panel);
         int r = ProbeInstrument(port, baudRate);
         SetWaitCursor(0);
-        ReportLinkResult(r);
+        // "Occupied" would send the user looking for another program.
+        std::string denied = r == kRs232CannotOpen ? PermissionText(port) : "";
+        if (!denied.empty())
+            MessagePopup(ErrorTitle(19, ErrorLanguage()), denied);
+        else
+            ReportLinkResult(r);
         Griser_menus(0);
         break;
     }

@@ -93,20 +93,30 @@ std::string Hex(long long value) {
     return text;
 }
 
-// The path the user confirms, or the fallback when he does not.
-std::string ChooseTransferPath(const std::string &dir, int number, long long now) {
+// The path the user confirms, or the fallback when he does not. The dialog
+// starts in the folder of the last transfer file saved.
+std::string ChooseTransferPath(int number, long long now) {
     std::string chosen;
-    int r = FileSelectPopup("", ProposedRecordingPath(dir, number), "*.mon", Tr(SAVE_WORD),
-                            VAL_OK_BUTTON, 0, 1, 1, 1, &chosen);
+    int r = FileSelectPopup("", ProposedRecordingPath(StartFolder(FolderKind::Transfer), number),
+                            "*.mon", Tr(SAVE_WORD), VAL_OK_BUTTON, 0, 1, 1, 1, &chosen);
+    bool keep = false;
     if (r == VAL_EXISTING_FILE_SELECTED && !chosen.empty()) {
         int answer = GenericMessagePopup(Tr(SAVE_WORD), Tr(OVERWRITE_QUESTION), Tr(YES_TEXT),
                                          Tr(NO_TEXT), "", nullptr, 0, 0, VAL_GENERIC_POPUP_BTN1,
                                          VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN2);
-        if (answer == VAL_GENERIC_POPUP_BTN1) return chosen;
+        keep = answer == VAL_GENERIC_POPUP_BTN1;
     } else if (r == VAL_NEW_FILE_SELECTED && !chosen.empty()) {
+        keep = true;
+    }
+    if (keep) {
+        // Only a convenience for the next dialog: not worth stopping the transfer.
+        RememberFolder(FolderKind::Transfer, chosen);
         return chosen;
     }
-    return FallbackTmpPath(dir, now);
+    const std::string temp = TransferTempDir();
+    // A missing folder shows as the file's own write error (23).
+    MakeDir(temp);
+    return FallbackTmpPath(temp, now);
 }
 
 // Writes the whole text; false when any of it, or the close, failed.
@@ -187,8 +197,6 @@ std::string TransferFileText(const std::string &name, const int date[6], std::st
 
 int ImportRecording(int i) {
     const int e = i + 1;
-    std::string dir;
-    GetProjectDir(&dir);
     const long long now = static_cast<long long>(std::time(nullptr));
     auto finish = [](int result) {
         DefaultCtrl(progressPanel, IMPORT_PROGRESS_GAUGE);
@@ -214,7 +222,7 @@ int ImportRecording(int i) {
         return finish(IMPORT_FAILED);
     }
 
-    std::string path = ChooseTransferPath(dir, entry.number, now);
+    std::string path = ChooseTransferPath(entry.number, now);
     std::FILE *file = std::fopen(path.c_str(), "w");
     if (!file) {
         ShowError(23);

@@ -57,9 +57,15 @@ const ViewerTexts kTexts[] = {
 const ViewerTexts *texts = &kTexts[0];
 
 // The collection file must be a real file; each opening gets its own, so a
-// help file replaced by a change of language is read afresh.
+// help file replaced by a change of language is read afresh. Installed, they
+// are made in the user's cache folder rather than the shared temporary one.
 QTemporaryDir &WorkDir() {
-    static QTemporaryDir dir(QDir::tempPath() + "/velorinder-help-XXXXXX");
+    static QTemporaryDir dir([] {
+        QString base = QDir::tempPath();
+        if (!PortableLayout() && MakeDir(HelpCacheDir()))
+            base = QString::fromStdString(HelpCacheDir());
+        return base + "/velorinder-help-XXXXXX";
+    }());
     return dir;
 }
 

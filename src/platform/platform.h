@@ -481,3 +481,40 @@ struct CurvePicture {
 // the new one is whole. 0, or UIEOperationFailed.
 int SaveCurvePicture(const CurvePicture &picture, const std::string &path,
                      const std::string &format, int width, int height);
+
+// ---------------------------------------------------------------- where things are
+// (paths.cpp) Portable layout: the program directory holds VELORPNL.UIR and
+// can be written, and everything stays there (a folder set for testing counts
+// as one). Installed layout otherwise: resources from <prefix>/share/velorinder,
+// the user's files in the XDG folders of his home.
+bool PortableLayout();
+// VELORPNL.UIR, the toolbar images, the help sources and the template.
+std::string ResourceDir();
+// Velorcfg.ini, the remembered folders and the COMn links
+// ($XDG_CONFIG_HOME/velorinder when installed).
+std::string ConfigDir();
+// Temporary transfer files, removed at exit ($XDG_STATE_HOME/velorinder).
+std::string TransferTempDir();
+// The help file of the current language and the viewer's collection
+// ($XDG_CACHE_HOME/velorinder).
+std::string HelpCacheDir();
+// $variable/velorinder, or ~/belowHome/velorinder when it is unset or relative.
+std::string XdgFolder(const char *variable, const std::string &belowHome);
+// Creates the folder and its parents; false when it cannot be made.
+bool MakeDir(const std::string &dir);
+// The kinds of file whose dialogs start in the folder last used for them.
+enum class FolderKind {
+    Transfer,  // .mon files written by the import
+    Recording, // .vlr files written by Save
+    OpenAny,   // the Open dialog: wherever a transfer or recording file was last used
+    Workbook,  // the export's workbooks
+};
+// The folder last used for that kind, when it still exists; else the
+// program directory (portable) or the user's documents folder.
+std::string StartFolder(FolderKind kind);
+// Remembers the folder of a file (or a folder) for the next dialogs of that
+// kind, across restarts, in Velorfolders.ini beside Velorcfg.ini.
+bool RememberFolder(FolderKind kind, const std::string &path);
+// The group that owns the device of port n when this user may not open it
+// for lack of permission (the group whose members may); "" otherwise.
+std::string ComPortDeniedGroup(int port);

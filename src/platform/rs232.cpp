@@ -11,10 +11,15 @@
 #include <QSerialPortInfo>
 #include <QString>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <grp.h>
 #include <map>
 #include <memory>
 #include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -78,14 +83,13 @@ std::vector<std::string> SystemSerialDevices() {
     return devices;
 }
 
-// The path port n is opened by: the COMn entry of the program directory when
-// there is one (even a broken link: it still claims the number), else the
-// n-th serial device of the system. "" when the number names nothing.
+// The path port n is opened by: the COMn entry of the configuration folder
+// (the program directory when portable) when there is one (even a broken
+// link: it still claims the number), else the n-th serial device of the
+// system. "" when the number names nothing.
 std::string ResolvePort(int port) {
     if (port < 1) return "";
-    std::string projectDir;
-    GetProjectDir(&projectDir);
-    QFileInfo link(QDir(QString::fromStdString(projectDir)).filePath(QString("COM%1").arg(port)));
+    QFileInfo link(QDir(QString::fromStdString(ConfigDir())).filePath(QString("COM%1").arg(port)));
     if (link.isSymLink() || link.exists()) {
         if (!link.exists()) return ""; // dangling link
         return link.absoluteFilePath().toStdString();
@@ -149,6 +153,18 @@ int ReadResult(int got, bool timedOut, int failure) {
 std::string ComPortDevice(int port) {
     std::string path = ResolvePort(port);
     return path.empty() ? "" : DeviceIdentity(path);
+}
+
+std::string ComPortDeniedGroup(int port) {
+    std::string device = ComPortDevice(port);
+    if (device.empty()) return "";
+    // The effective ids decide, as they do for the open itself.
+    if (::faccessat(AT_FDCWD, device.c_str(), R_OK | W_OK, AT_EACCESS) == 0 || errno != EACCES)
+        return "";
+    struct stat st {};
+    if (::stat(device.c_str(), &st) != 0) return "";
+    if (const struct group *g = ::getgrgid(st.st_gid)) return g->gr_name;
+    return std::to_string(st.st_gid);
 }
 
 bool ComPortGone(int port) {

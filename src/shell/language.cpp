@@ -1,4 +1,5 @@
 // Languages: the Options menu, menu texts, the toolbar and the dialog texts.
+#include "edit/edit.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
 #include "toolbox/toolbox.h"
@@ -57,11 +58,11 @@ void ListEntries(int panel, int control, const char *dialog, const char *prefix,
 }
 
 void InstallHelpFile() {
-    std::string dir;
-    GetProjectDir(&dir);
-    std::string target = dir + "/Velorinder.hlp";
+    // Installed, the common name is made in the user's cache folder.
+    MakeDir(HelpCacheDir());
+    std::string target = HelpFileName();
     DeleteFile(target);
-    std::string source = dir + "/Velorinder" + HELP_SUFFIX[language] + ".hhh";
+    std::string source = ResourceDir() + "/Velorinder" + HELP_SUFFIX[language] + ".hhh";
     // A missing source is not reported: the help commands then find no file.
     CopyFile(source, target);
 }

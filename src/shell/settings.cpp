@@ -87,7 +87,7 @@ void DefaultSettings() {
     mainHeight = 500;
     mainWidth = 800;
     mainZoom = 0;
-    GetProjectDir(&spreadsheetDir);
+    spreadsheetDir = StartFolder(FolderKind::Workbook);
 }
 
 void ReadSettings() {

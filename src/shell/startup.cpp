@@ -25,9 +25,7 @@ constexpr int PROGRESS_GAUGE = 3;
 } // namespace
 
 std::string ResourceFile() {
-    std::string dir;
-    GetProjectDir(&dir);
-    return dir + "/VELORPNL.UIR";
+    return ResourceDir() + "/VELORPNL.UIR";
 }
 
 bool StartUp() {
@@ -59,11 +57,12 @@ bool StartUp() {
     SetCtrlAttribute(mainPanel, 3, ATTR_VISIBLE, 0);
     SetCtrlAttribute(mainPanel, 4, ATTR_VISIBLE, 0);
 
-    std::string dir;
-    GetProjectDir(&dir);
-    // The toolbar's image paths are relative to the program directory.
-    SetDir(dir);
-    settingsPath = dir + "/Velorcfg.ini";
+    // The toolbar's image paths are relative to the resource folder.
+    SetDir(ResourceDir());
+    // Installed, the settings live in the user's configuration folder, which
+    // a first start makes; when it cannot, the settings file's own error says so.
+    MakeDir(ConfigDir());
+    settingsPath = ConfigDir() + "/Velorcfg.ini";
     ReadSettings();
 
     templatePanel = LoadPanel(mainPanel, ResourceFile(), PANEL_TEMPLATE);
@@ -109,9 +108,7 @@ int Sortir(int, int, int event, void *, int, int) {
     if (!AskYesNo(Tr(QUIT_TITLE), Tr(QUIT_TEXT))) return 0;
     SetWaitCursor(1);
     SaveSettingsAtExit();
-    std::string dir;
-    GetProjectDir(&dir);
-    for (const std::string &tmp : FindFiles(dir, "*.tmp"))
+    for (const std::string &tmp : FindFiles(TransferTempDir(), "*.tmp"))
         DeleteFile(tmp);
     SetWaitCursor(0);
     QuitUserInterface(0);
