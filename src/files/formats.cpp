@@ -4,21 +4,15 @@
 
 #include "display/display.h"
 #include "link/link.h"
+#include "platform/replace.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -254,60 +248,7 @@ bool ReadWholeFile(const std::string &path, std::string *text) {
 }
 
 bool ReplaceFileContents(const std::string &path, const std::string &text) {
-    fs::path target(path);
-    std::error_code ec;
-    // A link keeps pointing at its file: the file it names is replaced.
-    if (fs::is_symlink(target, ec)) {
-        fs::path resolved = fs::canonical(target, ec);
-        if (!ec) target = resolved;
-    }
-    if (fs::is_directory(target, ec)) return false;
-    // Replacing needs only a writable folder; a file that may not be written
-    // (or is marked read-only for everyone) is still refused, as writing it would be.
-    struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0 &&
-        ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0))
-        return false;
-    fs::path dir = target.parent_path();
-    if (dir.empty()) dir = ".";
-    std::string hidden = ".";
-    hidden += target.filename().string();
-    hidden += ".XXXXXX";
-    std::string name = (dir / hidden).string();
-    std::vector<char> temp(name.begin(), name.end());
-    temp.push_back('\0');
-    int fd = mkstemp(temp.data());
-    if (fd < 0) return false;
-
-    bool ok = true;
-    const char *p = text.data();
-    std::size_t left = text.size();
-    while (ok && left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    // The new file gets the old one's permissions, or the usual ones for a new file.
-    struct stat old {};
-    mode_t mode;
-    if (::stat(target.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ok = ok && ::fchmod(fd, mode) == 0;
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && std::rename(temp.data(), target.c_str()) == 0;
-    if (!ok) ::unlink(temp.data());
-    return ok;
+    return ReplaceFileText(path, text) == REPLACE_DONE;
 }
 
 // ---------------------------------------------------------------- recent files

@@ -3,6 +3,7 @@
 #include "link/link.h"
 
 #include "platform/platform.h"
+#include "platform/replace.h"
 #include "shell/shell.h"
 
 #include <algorithm>
@@ -119,13 +120,6 @@ std::string ChooseTransferPath(int number, long long now) {
     return FallbackTmpPath(temp, now);
 }
 
-// Writes the whole text; false when any of it, or the close, failed.
-bool WriteAndClose(std::FILE *file, const std::string &text) {
-    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    bool closed = std::fclose(file) == 0;
-    return written && closed;
-}
-
 } // namespace
 
 std::string ModeListText(int mode) {
@@ -223,19 +217,15 @@ int ImportRecording(int i) {
     }
 
     std::string path = ChooseTransferPath(entry.number, now);
-    std::FILE *file = std::fopen(path.c_str(), "w");
-    if (!file) {
+    std::string name = StoredName(path);
+    // A file of that name is replaced only once the new one is whole.
+    if (ReplaceFileText(path, TransferFileText(name, recordingDate, line)) != REPLACE_DONE) {
         ShowError(23);
         return finish(IMPORT_FAILED);
     }
     entry.fileName = path;
-    std::string name = StoredName(path);
     std::snprintf(cleanName, sizeof cleanName, "%s", name.c_str());
     DecodeRecordingLine(line, (static_cast<int>(n) - LINE_FIRST_FIELD) / FIELD_LENGTH, &entry);
-    if (!WriteAndClose(file, TransferFileText(name, recordingDate, line))) {
-        ShowError(23);
-        return finish(IMPORT_FAILED);
-    }
     return finish(IMPORT_DONE);
 }
 

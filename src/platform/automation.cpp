@@ -3,6 +3,7 @@
 // workbook with libxlsxwriter; the look of the sheet comes from the template
 // that Workbooks.Open reads (a "key = value" text file, see velorind.xl).
 #include "platform/platform.h"
+#include "platform/replace.h"
 
 #include <xlsxwriter.h>
 
@@ -11,7 +12,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -19,9 +19,7 @@
 #include <set>
 #include <sstream>
 #include <strings.h>
-#include <sys/stat.h>
 #include <tuple>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -595,36 +593,12 @@ class XlsxWriter {
     std::map<std::tuple<int, signed char, bool>, lxw_format *> formats_;
 };
 
-mode_t NewFileMode() {
-    mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
-
-// Writes a temporary file beside the target and renames it over the target
-// only once it is complete, so an existing workbook is never lost.
+// The new workbook replaces an existing one only once it is complete, so an
+// existing workbook is never lost.
 bool SaveWorkbook(const WorkbookState &book, const std::string &path) {
-    std::error_code ec;
-    fs::path target = fs::absolute(path, ec);
-    if (ec || target.filename().empty()) return false;
-    std::string temp =
-        (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-    int fd = mkstemp(temp.data());
-    if (fd < 0) return false;
-    close(fd);
-
-    bool ok = XlsxWriter(book).Write(temp);
-    struct stat old {};
-    mode_t mode = stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode();
-    ok = ok && chmod(temp.c_str(), mode) == 0;
-    if (ok) {
-        fd = open(temp.c_str(), O_RDONLY);
-        ok = fd >= 0 && fsync(fd) == 0;
-        if (fd >= 0) close(fd);
-    }
-    ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) std::remove(temp.c_str());
-    return ok;
+    return ReplaceFile(path, [&book](int, const std::string &name) {
+               return XlsxWriter(book).Write(name);
+           }) == REPLACE_DONE;
 }
 
 void CloseWorkbook(AppState &app, const std::shared_ptr<WorkbookState> &book) {

@@ -1,11 +1,15 @@
 // Project directory, files, dates and the small utilities of the run-time.
 #include "platform/platform.h"
+#include "platform/replace.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <cctype>
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <fnmatch.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -52,9 +56,21 @@ int DeleteFile(const std::string &path) {
 }
 
 int CopyFile(const std::string &source, const std::string &target) {
-    std::error_code ec;
-    fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
-    return ec ? -1 : 0;
+    int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return -1;
+    int r = ReplaceFile(target, [in](int fd, const std::string &) {
+        if (::lseek(in, 0, SEEK_SET) != 0) return false;
+        char buffer[65536];
+        for (;;) {
+            ssize_t n = ::read(in, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return false;
+            if (n == 0) return true;
+            if (!WriteAll(fd, std::string_view(buffer, static_cast<std::size_t>(n)))) return false;
+        }
+    });
+    ::close(in);
+    return r == REPLACE_DONE ? 0 : -1;
 }
 
 std::vector<std::string> FindFiles(const std::string &dir, const std::string &pattern) {

@@ -1,6 +1,7 @@
 // Printing a panel: the panel is drawn as it shows (graph, readouts and
 // all) and placed on one page of the default printer or of a PDF file.
 #include "platform/internal.h"
+#include "platform/replace.h"
 
 #include <QApplication>
 #include <QMdiSubWindow>
@@ -10,6 +11,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <map>
+#include <unistd.h>
 
 namespace {
 
@@ -104,10 +106,22 @@ int PrintPanel(int panel, const std::string &fileName, int scaling, int visibili
     }
     ApplyAttributes(&printer);
 
-    QPainter painter;
-    if (!painter.begin(&printer)) return UIEOperationFailed;
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawPixmap(Placement(printer, picture.size(), scaling), picture,
-                       QRectF(picture.rect()));
-    return painter.end() ? 0 : UIEOperationFailed;
+    auto paint = [&] {
+        QPainter painter;
+        if (!painter.begin(&printer)) return false;
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(Placement(printer, picture.size(), scaling), picture,
+                           QRectF(picture.rect()));
+        return painter.end();
+    };
+    const QString pdf =
+        printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : QString();
+    if (pdf.isEmpty()) return paint() ? 0 : UIEOperationFailed;
+    // A PDF file of that name is replaced only once the new one is whole.
+    int r = ReplaceFile(pdf.toStdString(), [&](int fd, const std::string &name) {
+        printer.setOutputFileName(QString::fromStdString(name));
+        return paint() && ::lseek(fd, 0, SEEK_END) > 0;
+    });
+    printer.setOutputFileName(pdf);
+    return r == REPLACE_DONE ? 0 : UIEOperationFailed;
 }

@@ -3,6 +3,7 @@
 #include <iterator>
 #include <map>
 
+#include "platform/replace.h"
 #include "toolbox/toolbox.h"
 
 namespace {
@@ -213,8 +214,6 @@ bool PcxReadFile(const std::string &path, PcxImage *image, std::string *error) {
 bool PcxWriteFile(const std::string &path, const PcxImage &image) {
     const std::vector<std::uint8_t> data = PcxEncode(image);
     if (data.empty()) return false;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(reinterpret_cast<const char *>(data.data()), std::streamsize(data.size()));
-    return bool(out.flush());
+    return ReplaceFileText(path, std::string_view(reinterpret_cast<const char *>(data.data()),
+                                                  data.size())) == REPLACE_DONE;
 }
