@@ -4,11 +4,13 @@
 #include "files/files.h"
 #include "link/link.h"
 #include "platform/platform.h"
+#include "platform/replace.h"
 #include "shell/shell.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 int mainTop = 25, mainLeft = 5, mainHeight = 500, mainWidth = 800, mainZoom = 0;
@@ -19,21 +21,56 @@ std::string spreadsheetDir;
 namespace {
 
 // Lines without their line end; files written on Windows end lines in CR LF.
-std::vector<std::string> ReadLines(std::istream &in) {
-    std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+std::vector<std::string_view> Lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         lines.push_back(line);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
     }
     return lines;
 }
 
-bool ParseInts(const std::string &line, int *values, int count) {
-    std::istringstream s(line);
-    for (int i = 0; i < count; ++i)
-        if (!(s >> values[i])) return false;
-    return true;
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Exactly `count` decimal integers, separated and surrounded by blanks only.
+bool ParseInts(std::string_view line, int *values, int count) {
+    const char *p = line.data();
+    const char *end = p + line.size();
+    for (int i = 0; i < count; ++i) {
+        while (p < end && IsBlank(*p))
+            ++p;
+        if (p < end && *p == '+') ++p;
+        auto [next, ec] = std::from_chars(p, end, values[i]);
+        if (ec != std::errc() || next == p) return false;
+        if (next < end && !IsBlank(*next)) return false;
+        p = next;
+    }
+    while (p < end && IsBlank(*p))
+        ++p;
+    return p == end;
+}
+
+bool IsBlankLine(std::string_view line) {
+    return std::all_of(line.begin(), line.end(), IsBlank);
+}
+
+bool IsEndMarker(std::string_view line) {
+    return line.substr(0, 3) == "***" && IsBlankLine(line.substr(3));
+}
+
+// A recent-files entry as its 300 characters keep it.
+std::string RecentEntry(std::string_view line) {
+    std::string entry(line.substr(0, line.find('\0')).substr(0, sizeof recentFiles[0] - 1));
+    // A line end of its own would not read back.
+    while (!entry.empty() && entry.back() == '\r')
+        entry.pop_back();
+    return entry;
 }
 
 std::string HeadText(int tick) {
@@ -42,22 +79,59 @@ std::string HeadText(int tick) {
     return text.str();
 }
 
-std::string RecentText() {
+std::array<std::string, 4> HeldRecentFiles() {
+    std::array<std::string, 4> list;
+    for (int i = 0; i < 4; ++i)
+        list[i] = recentFiles[i];
+    return list;
+}
+
+std::string RecentText(const std::array<std::string, 4> &recent) {
     std::string text;
-    for (auto &entry : recentFiles)
-        text += std::string(entry) + "\n";
+    for (const std::string &entry : recent)
+        text += entry + "\n";
     return text;
 }
 
-bool WriteWhole(const std::string &path, const std::string &text) {
-    std::FILE *f = std::fopen(path.c_str(), "w");
-    if (!f) return false;
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = (std::fclose(f) == 0) && ok;
-    return ok;
+} // namespace
+
+bool ParseSettingsFile(std::string_view text, SettingsFile *s) {
+    *s = SettingsFile{};
+    std::vector<std::string_view> lines = Lines(text);
+    lines.resize(std::max<std::size_t>(lines.size(), 21));
+    int tick = 0;
+    if (ParseInts(lines[0], &tick, 1)) s->tick = tick != 0 ? 1 : 0;
+    // Every line up to the end marker must be as the program writes it: the
+    // partial save keeps lines 2 to 17 as they are and finds its place by them.
+    int port[2];
+    if (!ParseInts(lines[1], port, 2)) return false;
+    s->comPort = port[0];
+    s->baudRate = port[1];
+    for (int i = 0; i < 7; ++i)
+        if (!ParseInts(lines[2 + i], &s->colours[i], 1)) return false;
+    if (!IsBlankLine(lines[9])) return false;
+    if (!ParseInts(lines[10], &s->language, 1)) return false;
+    for (int i = 0; i < 5; ++i)
+        if (!ParseInts(lines[11 + i], &s->placement[i], 1)) return false;
+    if (!IsEndMarker(lines[16])) return false;
+    for (int i = 0; i < 4; ++i)
+        s->recent[i] = RecentEntry(lines[17 + i]);
+    return true;
 }
 
-} // namespace
+bool PartialSettingsText(std::string_view old, int tick, const std::array<std::string, 4> &recent,
+                         std::string *text) {
+    SettingsFile read;
+    if (!ParseSettingsFile(old, &read)) return false;
+    std::vector<std::string_view> lines = Lines(old);
+    *text = std::to_string(tick) + "\n";
+    for (int i = 1; i < 17; ++i) {
+        *text += lines[i];
+        *text += '\n';
+    }
+    *text += RecentText(recent);
+    return true;
+}
 
 std::string SettingsTailText() {
     std::ostringstream text;
@@ -94,49 +168,32 @@ void ReadSettings() {
     for (int &item : recentItems)
         item = 0;
     int tick = 0;
-    bool valid = false;
-    std::ifstream in(settingsPath, std::ios::binary);
-    if (in) {
-        std::vector<std::string> lines = ReadLines(in);
-        lines.resize(std::max<size_t>(lines.size(), 21));
-        if (!ParseInts(lines[0], &tick, 1)) tick = 0;
-        int port[2];
-        if (ParseInts(lines[1], port, 2)) {
-            comPort = port[0];
-            baudRate = port[1];
-        }
-        for (int i = 0; i < 7; ++i) {
-            int c;
-            if (ParseInts(lines[2 + i], &c, 1)) displayColours[i] = c;
-        }
-        // Lines 11 to 16 must give six values and line 17 the end marker.
-        int six[6];
-        int delivered = 0;
-        for (; delivered < 6; ++delivered)
-            if (!ParseInts(lines[10 + delivered], &six[delivered], 1)) break;
-        if (delivered == 6 && lines[16] != "***") delivered = 5;
-        if (delivered == 6) {
-            valid = true;
-            language = six[0];
-            mainTop = six[1];
-            mainLeft = six[2];
-            mainHeight = six[3];
-            mainWidth = six[4];
-            mainZoom = six[5];
-            for (int i = 0; i < 4; ++i) {
-                std::strncpy(recentFiles[i], lines[17 + i].c_str(), sizeof recentFiles[i] - 1);
-                recentFiles[i][sizeof recentFiles[i] - 1] = '\0';
-            }
-        }
-    }
-    in.close();
-    if (!valid) {
+    std::string text;
+    SettingsFile read;
+    if (ReadWholeFile(settingsPath, &text) && ParseSettingsFile(text, &read)) {
+        tick = read.tick;
+        comPort = read.comPort;
+        baudRate = read.baudRate;
+        for (int i = 0; i < 7; ++i)
+            displayColours[i] = read.colours[i];
+        language = read.language;
+        mainTop = read.placement[0];
+        mainLeft = read.placement[1];
+        mainHeight = read.placement[2];
+        mainWidth = read.placement[3];
+        mainZoom = read.placement[4];
+        for (int i = 0; i < 4; ++i)
+            CopyText(recentFiles[i], sizeof recentFiles[i], read.recent[i]);
+    } else {
         DeleteFile(settingsPath);
         DefaultSettings();
         tick = 1;
         ShowError(0);
-        // A directory we cannot write to: the program runs on the defaults.
-        WriteWhole(settingsPath, HeadText(tick) + SettingsTailText());
+        // A folder we cannot write to: the program runs on the defaults; a
+        // full disk is worth saying.
+        if (ReplaceFileText(settingsPath, HeadText(tick) + SettingsTailText()) ==
+            REPLACE_NOT_WRITTEN)
+            ShowError(23);
     }
     // The language tables know five languages; anything else reads as English.
     if (language < 0 || language >= LANGUAGE_COUNT) language = 1;
@@ -166,25 +223,21 @@ void SaveSettingsAtExit() {
         GetPanelAttribute(mainPanel, ATTR_HEIGHT, &mainHeight);
         GetPanelAttribute(mainPanel, ATTR_WIDTH, &mainWidth);
         GetPanelAttribute(mainPanel, ATTR_WINDOW_ZOOM, &mainZoom);
-        // Nothing is shown when the full save cannot open the file.
-        WriteWhole(settingsPath, HeadText(tick) + SettingsTailText() + RecentText());
+        // Nothing is shown when the full save cannot make its file; a write
+        // that fails (a full disk) is shown, and the old file stays.
+        if (ReplaceFileText(settingsPath, HeadText(tick) + SettingsTailText() +
+                                              RecentText(HeldRecentFiles())) == REPLACE_NOT_WRITTEN)
+            ShowError(23);
         return;
     }
-    // Partial save: the tick and the recent files; lines 2 to 17 stay as they are.
-    std::ifstream in(settingsPath, std::ios::binary);
-    if (!in) {
+    // Partial save: the tick and the recent files; lines 2 to 17 stay as they
+    // are. A file that no longer reads as settings is left to the next start.
+    std::string old, text;
+    if (!ReadWholeFile(settingsPath, &old) ||
+        !PartialSettingsText(old, tick, HeldRecentFiles(), &text)) {
         ShowError(0);
         return;
     }
-    std::vector<std::string> lines = ReadLines(in);
-    in.close();
-    std::string text = std::to_string(tick) + "\n";
-    bool marker = false;
-    for (size_t i = 1; i < lines.size() && !marker; ++i) {
-        text += lines[i] + "\n";
-        marker = lines[i] == "***";
-    }
-    // The old file is rewritten whole, so nothing of a longer old tail survives.
-    if (marker) text += RecentText();
-    if (!WriteWhole(settingsPath, text)) ShowError(0);
+    int r = ReplaceFileText(settingsPath, text);
+    if (r != REPLACE_DONE) ShowError(r == REPLACE_NOT_WRITTEN ? 23 : 0);
 }

@@ -2,8 +2,10 @@
 // the toolbar and the numbered error messages.
 #pragma once
 
+#include <array>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // ---------------------------------------------------------------- start-up, exit
@@ -59,6 +61,24 @@ constexpr int MENU_SAVE_ON_EXIT = 43;
 // Menu item identifiers: the command vocabulary of the menu callbacks.
 constexpr int MENU_FIRST_LANGUAGE = 37;
 
+// The settings file as read: lines 1 to 21.
+struct SettingsFile {
+    int tick = 0; // line 1, 0 or 1
+    int comPort = 0, baudRate = 0;
+    int colours[7] = {};
+    int language = 0;
+    int placement[5] = {}; // top, left, height, width, zoom
+    std::array<std::string, 4> recent;
+};
+// False when a line up to the end marker (line 17) is not as the program
+// writes it: then the file counts as damaged. Line 1 reads as 0 when it holds
+// no number; missing recent-files lines read as empty.
+bool ParseSettingsFile(std::string_view text, SettingsFile *s);
+// What the save at exit writes over `old` when "Save settings on exit" is
+// unticked: the tick, lines 2 to 17 as `old` holds them, and the recent
+// files. False when `old` does not read as a settings file.
+bool PartialSettingsText(std::string_view old, int tick, const std::array<std::string, 4> &recent,
+                         std::string *text);
 void ReadSettings();
 // Lines 3 to 17 of the settings file.
 std::string SettingsTailText();
