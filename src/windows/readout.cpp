@@ -8,10 +8,12 @@
 #include "toolbox/toolbox.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -20,6 +22,10 @@ struct Clock {
 };
 
 Clock Split(double t) {
+    // Far times (any a recording file may state) keep to what the clock
+    // fields can hold: 1e15 hours is beyond any recording.
+    constexpr double FAR = 3.6e18;
+    t = std::isnan(t) ? 0.0 : std::clamp(t, -FAR, FAR);
     Clock c;
     c.h = static_cast<long long>(t / 3600);
     c.m = static_cast<long long>((t - 3600.0 * c.h) / 60);
@@ -191,19 +197,27 @@ int ValCurseur(int, int, int event, void *, int, int) {
     return 0;
 }
 
+int ClampToInt(double x) {
+    if (std::isnan(x)) return 0;
+    if (x <= static_cast<double>(INT_MIN)) return INT_MIN;
+    if (x >= static_cast<double>(INT_MAX)) return INT_MAX;
+    return static_cast<int>(x);
+}
+
 ScrollScale ScrollScaleFor(double span, double duration) {
     ScrollScale scale{};
     double beyond = std::max(0.0, duration - span);
+    // Times at both ends of the double range differ by more than a double holds.
+    if (!std::isfinite(beyond)) beyond = std::numeric_limits<double>::max();
     scale.unit = std::max(span / SCROLL_PAGE_STEPS, beyond / SCROLL_MAX_STEPS);
     if (!(scale.unit > 0)) scale.unit = 1.0;
-    scale.page = std::max(1, static_cast<int>(std::lround(span / scale.unit)));
-    scale.maximum = static_cast<int>(std::ceil(beyond / scale.unit - 1e-9));
+    scale.page = std::max(1, ClampToInt(std::round(span / scale.unit)));
+    scale.maximum = std::max(0, ClampToInt(std::ceil(beyond / scale.unit - 1e-9)));
     return scale;
 }
 
 int ScrollPosition(const ScrollScale &scale, double offset) {
-    double steps = std::round(offset / scale.unit);
-    return static_cast<int>(std::clamp(steps, 0.0, static_cast<double>(scale.maximum)));
+    return std::clamp(ClampToInt(std::round(offset / scale.unit)), 0, scale.maximum);
 }
 
 void ScrollRange(int v, double span, double origin, double duration, double *lo, double *hi) {
@@ -213,12 +227,14 @@ void ScrollRange(int v, double span, double origin, double duration, double *lo,
     *hi = *lo + span;
 }
 
-std::vector<std::pair<int, std::string>> TimeAxisLabels(double xmin, double xmax) {
-    int positions[5] = {static_cast<int>(xmin), static_cast<int>(3 * xmin + xmax) / 4,
-                        static_cast<int>(xmin + xmax) / 2, static_cast<int>(xmin + 3 * xmax) / 4,
-                        static_cast<int>(xmax)};
-    std::vector<std::pair<int, std::string>> labels;
-    for (int position : positions)
+std::vector<std::pair<double, std::string>> TimeAxisLabels(double xmin, double xmax) {
+    // Whole seconds, as integer division gives them, but kept in a double:
+    // a recording's times may lie far beyond what an int holds.
+    const double positions[5] = {std::trunc(xmin), std::trunc(std::trunc(3 * xmin + xmax) / 4),
+                                 std::trunc(std::trunc(xmin + xmax) / 2),
+                                 std::trunc(std::trunc(xmin + 3 * xmax) / 4), std::trunc(xmax)};
+    std::vector<std::pair<double, std::string>> labels;
+    for (double position : positions)
         labels.emplace_back(position, ClockText(position));
     return labels;
 }

@@ -57,6 +57,8 @@ struct ScrollScale {
     int page;    // steps of the visible span
     int maximum; // steps to the start of the last page (0: nothing to scroll)
 };
+// x toward zero as an int; beyond the int range its ends, no number 0.
+int ClampToInt(double x);
 // The bar's scale for a visible span over a recording of `duration` seconds.
 ScrollScale ScrollScaleFor(double span, double duration);
 // The step of a time `offset` seconds after the recording's start.
@@ -65,7 +67,7 @@ int ScrollPosition(const ScrollScale &scale, double offset);
 // the recording's end nor before its start.
 void ScrollRange(int v, double span, double origin, double duration, double *lo, double *hi);
 // The five time-axis labels of a visible range, as (position, text).
-std::vector<std::pair<int, std::string>> TimeAxisLabels(double xmin, double xmax);
+std::vector<std::pair<double, std::string>> TimeAxisLabels(double xmin, double xmax);
 // "h:mm:ss" of a number of seconds.
 std::string ClockText(double seconds);
 
