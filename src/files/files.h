@@ -80,8 +80,9 @@ struct TransferFile {
     int date[5] = {0, 0, 0, 0, 0}; // month, day, year, hour, minute
     std::string line;              // line 3: the recording line
 };
-// False when there is no recording line or it is shorter than
-// MIN_TRANSFER_LINE or longer than MAX_TRANSFER_LINE characters.
+// False when there is no recording line, when it is shorter than
+// MIN_TRANSFER_LINE or longer than MAX_TRANSFER_LINE characters, or when it
+// holds a zero byte (a damaged file).
 bool ParseTransferFile(std::string_view text, TransferFile *f);
 
 // ---------------------------------------------------------------- writing files

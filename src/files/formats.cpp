@@ -231,6 +231,9 @@ bool ParseTransferFile(std::string_view text, TransferFile *f) {
     std::copy(date.begin(), date.end(), f->date);
     std::string_view line = lines[2];
     if (line.size() < MIN_TRANSFER_LINE || line.size() > MAX_TRANSFER_LINE) return false;
+    // The decoder reads the line as text, up to a zero byte: a line holding
+    // one is damaged, and would open cut short or with no sample at all.
+    if (line.find('\0') != std::string_view::npos) return false;
     f->line = std::string(line);
     return true;
 }
