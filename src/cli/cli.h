@@ -47,6 +47,8 @@ struct CliSettings {
     int colours[7] = {0xFF0000, 0xC0C0C0, 0x000080, 0x00FF00, 0xFFFF00, 0x000000, 0};
 };
 CliSettings ParseCliSettings(std::string_view text);
+// Seconds as h:mm:ss; negative, far or non-finite times are bounded.
+std::string Clock(double seconds);
 // Velorcfg.ini where the program keeps it.
 std::string SettingsFilePath();
 // "fr", "gb", "al", "es", "it" as the program's language numbers 0 to 4; -1 otherwise.

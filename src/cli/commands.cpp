@@ -102,13 +102,6 @@ std::string DateText(const RecordingFile &f) {
     return text;
 }
 
-std::string Clock(double seconds) {
-    long long s = std::llround(std::max(seconds, 0.0));
-    char text[64];
-    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
-    return text;
-}
-
 std::vector<bool> GapMask(const RecordingFile &f) {
     std::vector<bool> gap(f.value.size(), false);
     for (int g : f.gaps)

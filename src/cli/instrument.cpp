@@ -252,13 +252,6 @@ void CatchStopSignals() {
 }
 
 // ---------------------------------------------------------------- progress
-std::string Clock(double seconds) {
-    long long s = static_cast<long long>(std::max(0.0, seconds) + 0.5);
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
-    return text;
-}
-
 std::string Bytes(double n) {
     char text[32];
     if (n < 1000)

@@ -6,38 +6,17 @@
 #include "display/display.h"
 #include "export/export.h"
 #include "link/link.h"
+#include "shell/shell.h"
 #include "windows/windows.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
-#include <sstream>
 
 namespace {
 
 const char *const TEMPLATE_NAME = "velorind.xl";
-
-std::vector<std::string_view> Lines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
-bool Ints(std::string_view line, int *values, int count) {
-    std::istringstream s{std::string(line)};
-    for (int i = 0; i < count; ++i)
-        if (!(s >> values[i])) return false;
-    return true;
-}
 
 // At most max bytes, never cutting a character of several bytes.
 std::string CutName(const std::string &name, std::size_t max) {
@@ -100,28 +79,27 @@ struct Handles {
 } // namespace
 
 CliSettings ParseCliSettings(std::string_view text) {
-    CliSettings s;
-    std::vector<std::string_view> lines = Lines(text);
-    lines.resize(std::max<std::size_t>(lines.size(), 17));
-    // The program takes a file as whole when lines 11 to 16 give six numbers
-    // and line 17 is the end marker; anything else is replaced by defaults.
-    int six[6];
-    for (int i = 0; i < 6; ++i)
-        if (!Ints(lines[10 + i], &six[i], 1)) return s;
-    if (lines[16] != "***") return s;
+    // The program's own reader decides whether the file is whole, so the
+    // command line never trusts a file the program would replace by defaults.
+    SettingsFile f;
+    if (!ParseSettingsFile(text, &f)) return {};
     CliSettings read;
     read.found = true;
-    int port[2];
-    if (Ints(lines[1], port, 2)) {
-        read.port = port[0];
-        read.baud = port[1];
-    }
-    for (int i = 0; i < 7; ++i) {
-        int c = 0;
-        if (Ints(lines[2 + i], &c, 1)) read.colours[i] = c & 0xFFFFFF;
-    }
-    read.language = six[0] >= 0 && six[0] < 5 ? six[0] : 1;
+    read.port = f.comPort;
+    read.baud = f.baudRate;
+    for (int i = 0; i < 7; ++i)
+        read.colours[i] = f.colours[i] & 0xFFFFFF;
+    read.language = f.language >= 0 && f.language < 5 ? f.language : 1;
     return read;
+}
+
+std::string Clock(double seconds) {
+    // Bounded before the conversion: far or broken times still give a text.
+    double bounded = std::isfinite(seconds) ? std::clamp(seconds, 0.0, 1e15) : 0.0;
+    long long s = std::llround(bounded);
+    char text[64];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
+    return text;
 }
 
 std::string SettingsFilePath() {

@@ -136,6 +136,21 @@ TEST(CsvText, NumbersAreThoseOfPrintf) {
     }
 }
 
+// The command line takes the language only from a settings file the program
+// itself would keep: a marker on line 10 makes it damaged for both.
+TEST(CliSettingsFile, TakesOnlyWhatTheProgramReads) {
+    const std::string good = "0\n1 38400\n255\n1\n2\n3\n4\n0\n0\n\n3\n25\n5\n500\n800\n0\n***\n";
+    CliSettings read = ParseCliSettings(good);
+    EXPECT_TRUE(read.found);
+    EXPECT_EQ(read.language, 3);
+    const std::string damaged =
+        "0\n1 38400\n255\n1\n2\n3\n4\n0\n0\n***\n3\n25\n5\n500\n800\n0\n***\n";
+    EXPECT_FALSE(ParseCliSettings(damaged).found);
+    EXPECT_EQ(Clock(3725.4), "1:02:05");
+    EXPECT_EQ(Clock(1e308), Clock(1e15));
+    EXPECT_EQ(Clock(-5), "0:00:00");
+}
+
 TEST_F(FilesTest, InfoDescribesATransferFileWithItsGaps) {
     WriteFile(dir.file("r12.mon"), TransferText("R12.MON", LINE_WITH_GAP));
     Outcome info = Cli("info " + Quote(dir.file("r12.mon")));
