@@ -64,13 +64,6 @@ std::string Fill(std::string text, const std::vector<std::string> &values) {
     return text;
 }
 
-// "" when port n is not one this user is denied.
-std::string PermissionText(int port) {
-    std::string group = ComPortDeniedGroup(port);
-    if (group.empty()) return "";
-    return Fill(Tr(PERMISSION_TEXT), {std::to_string(port), ComPortDevice(port), group});
-}
-
 int ErrorLanguage() {
     return language >= 0 && language < LANGUAGE_COUNT ? language : 1;
 }
@@ -102,6 +95,19 @@ void ShowInProgressPanel() {
 }
 
 } // namespace
+
+std::string PermissionText(int port) {
+    std::string group = ComPortDeniedGroup(port);
+    if (group.empty()) return "";
+    return Fill(Tr(PERMISSION_TEXT), {std::to_string(port), ComPortDevice(port), group});
+}
+
+bool ShowPermissionError(int port) {
+    std::string denied = PermissionText(port);
+    if (denied.empty()) return false;
+    MessagePopup(ErrorTitle(19, ErrorLanguage()), denied);
+    return true;
+}
 
 std::string PortListText() {
     std::string text;
@@ -189,11 +195,7 @@ int Communication(int panel, int control, int event, void *, int, int) {
         int r = ProbeInstrument(port, baudRate);
         SetWaitCursor(0);
         // "Occupied" would send the user looking for another program.
-        std::string denied = r == kRs232CannotOpen ? PermissionText(port) : "";
-        if (!denied.empty())
-            MessagePopup(ErrorTitle(19, ErrorLanguage()), denied);
-        else
-            ReportLinkResult(r);
+        if (r != kRs232CannotOpen || !ShowPermissionError(port)) ReportLinkResult(r);
         Griser_menus(0);
         break;
     }

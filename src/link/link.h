@@ -79,6 +79,11 @@ int Communication(int panel, int control, int event, void *callbackData, int eve
                   int eventData2);
 // The lines after the rate line: each existing port with its device.
 std::string PortListText();
+// Why port n cannot be opened when this user lacks the right to it, with the
+// fix; "" otherwise.
+std::string PermissionText(int port);
+// Shows error 19 with PermissionText when it applies; false when it does not.
+bool ShowPermissionError(int port);
 // The numbered error a test or search result gives, 0 for success.
 int LinkResultError(int result);
 // Shows the information box for r > 0, else the error LinkResultError gives.

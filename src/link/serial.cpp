@@ -192,7 +192,9 @@ int OpenTransferLink() {
     if (r < 0) {
         portOpen = 0;
         SetWaitCursor(0);
-        ShowError(r == kRs232NoSuchPort ? 21 : r == kRs232CannotOpen ? 19 : 20);
+        // A port the user may not open says why, as the communication dialog does.
+        if (r != kRs232CannotOpen || !ShowPermissionError(comPort))
+            ShowError(r == kRs232NoSuchPort ? 21 : r == kRs232CannotOpen ? 19 : 20);
         CloseCom(comPort);
         Griser_menus(0);
         return -1;

@@ -62,6 +62,14 @@ class PortPermission : public LinkTest {
         EXPECT_NE(LastPopup().text.find("der Gruppe „" + group + "“ hinzu"), std::string::npos)
             << LastPopup().text;
         EXPECT_EQ(comPort, 1) << "only a found instrument changes the port";
+
+        // An import on that port explains it the same way.
+        language = 1;
+        comPort = 3;
+        Expect("Error n° -119");
+        EXPECT_EQ(OpenTransferLink(), -1);
+        EXPECT_NE(LastPopup().text.find("sudo adduser $USER " + group), std::string::npos)
+            << LastPopup().text;
     }
 };
 
