@@ -82,7 +82,10 @@ int main(int argc, char **argv) {
                 continue;
             }
             try {
-                target(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size());
+                // libFuzzer never passes a null pointer, even for an empty input.
+                static const std::uint8_t none = 0;
+                target(bytes.empty() ? &none : reinterpret_cast<const std::uint8_t *>(bytes.data()),
+                       bytes.size());
             } catch (const std::exception &e) {
                 std::fprintf(stderr, "%s: %s\n", file.c_str(), e.what());
                 ++failed;
