@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -21,6 +22,13 @@ namespace {
 
 bool useUnnamed = true;
 constexpr int TRY_NAMED = 1;
+int lastError = 0; // errno of the last failed replace, for the message that names it
+
+// Gives `result`, noting the system's reason when it is a failure.
+int Failed(int result, int error) {
+    lastError = error;
+    return result;
+}
 
 bool NoRoom(int error) {
     return error == ENOSPC || error == EDQUOT || error == EFBIG;
@@ -96,11 +104,12 @@ int ThroughUnnamedFile(const fs::path &dir, const std::string &name, const std::
                        const Keep &keep,
                        const std::function<bool(int, const std::string &)> &fill) {
     int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, keep.mode);
-    if (fd < 0) return NoRoom(errno) ? REPLACE_NOT_WRITTEN : TRY_NAMED;
+    if (fd < 0) return Failed(NoRoom(errno) ? REPLACE_NOT_WRITTEN : TRY_NAMED, errno);
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
     if (!fill(fd, self) || !Finish(fd, keep)) {
+        const int error = errno;
         ::close(fd);
-        return REPLACE_NOT_WRITTEN;
+        return Failed(REPLACE_NOT_WRITTEN, error);
     }
     for (int attempt = 0; attempt < 20; ++attempt) {
         const std::string temp = TemporaryName(dir, name);
@@ -111,12 +120,13 @@ int ThroughUnnamedFile(const fs::path &dir, const std::string &name, const std::
             if (errno == EEXIST) continue;
             const int error = errno;
             ::close(fd);
-            return NoRoom(error) ? REPLACE_NOT_WRITTEN : TRY_NAMED;
+            return Failed(NoRoom(error) ? REPLACE_NOT_WRITTEN : TRY_NAMED, error);
         }
         ::close(fd);
         if (::rename(temp.c_str(), target.c_str()) != 0) {
+            const int error = errno;
             ::unlink(temp.c_str());
-            return REPLACE_NOT_WRITTEN;
+            return Failed(REPLACE_NOT_WRITTEN, error);
         }
         SyncFolder(dir);
         return REPLACE_DONE;
@@ -131,13 +141,14 @@ int ThroughNamedFile(const fs::path &dir, const std::string &name, const std::st
     std::vector<char> temp(pattern.begin(), pattern.end());
     temp.push_back('\0');
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return NoRoom(errno) ? REPLACE_NOT_WRITTEN : REPLACE_NOT_CREATED;
+    if (fd < 0) return Failed(NoRoom(errno) ? REPLACE_NOT_WRITTEN : REPLACE_NOT_CREATED, errno);
     bool ok = fill(fd, temp.data()) && Finish(fd, keep);
     ok = (::close(fd) == 0) && ok;
     ok = ok && ::rename(temp.data(), target.c_str()) == 0;
     if (!ok) {
+        const int error = errno != 0 ? errno : EIO;
         ::unlink(temp.data());
-        return REPLACE_NOT_WRITTEN;
+        return Failed(REPLACE_NOT_WRITTEN, error);
     }
     SyncFolder(dir);
     return REPLACE_DONE;
@@ -166,16 +177,17 @@ int ReplaceFile(const std::string &path,
     }
     const std::string name = target.filename().string();
     if (name.empty() || name == "." || name == ".." || fs::is_directory(target, ec))
-        return REPLACE_NOT_CREATED;
+        return Failed(REPLACE_NOT_CREATED, EISDIR);
     // Replacing needs only a writable folder; a file that may not be written
     // (or is marked read-only for everyone) is still refused, as writing it would be.
     // A device or pipe is never replaced by a plain file.
     struct stat existing {};
     Keep keep;
     if (::stat(target.c_str(), &existing) == 0) {
-        if (!S_ISREG(existing.st_mode) || (existing.st_mode & 0222) == 0 ||
-            ::access(target.c_str(), W_OK) != 0)
-            return REPLACE_NOT_CREATED;
+        if (!S_ISREG(existing.st_mode))
+            return Failed(REPLACE_NOT_CREATED, S_ISDIR(existing.st_mode) ? EISDIR : EINVAL);
+        if ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
+            return Failed(REPLACE_NOT_CREATED, EACCES);
         keep.mode = existing.st_mode & 07777;
         keep.old = &existing;
     } else {
@@ -186,6 +198,7 @@ int ReplaceFile(const std::string &path,
     fs::path dir = target.parent_path();
     if (dir.empty()) dir = ".";
     RemoveLeftovers(dir, name);
+    errno = 0;
     if (useUnnamed) {
         int r = ThroughUnnamedFile(dir, name, target.string(), keep, fill);
         if (r != TRY_NAMED) return r;
@@ -195,6 +208,10 @@ int ReplaceFile(const std::string &path,
 
 int ReplaceFileText(const std::string &path, std::string_view text) {
     return ReplaceFile(path, [text](int fd, const std::string &) { return WriteAll(fd, text); });
+}
+
+std::string ReplaceFailureReason() {
+    return std::strerror(lastError != 0 ? lastError : EIO);
 }
 
 void UseUnnamedFilesForTesting(bool use) {

@@ -26,6 +26,9 @@ constexpr int REPLACE_NOT_WRITTEN = -2;
 int ReplaceFile(const std::string &path,
                 const std::function<bool(int fd, const std::string &name)> &fill);
 int ReplaceFileText(const std::string &path, std::string_view text);
+// The system's reason for the last failed replace ("Permission denied",
+// "No space left on device"), for the message that names the file.
+std::string ReplaceFailureReason();
 // Writes all of text to fd; false when any of it could not be written.
 bool WriteAll(int fd, std::string_view text);
 

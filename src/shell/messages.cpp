@@ -27,6 +27,18 @@ void ShowError(int code) {
     MessagePopup(ErrorTitle(code, language), ErrorText(code, language));
 }
 
+void ShowError(int code, const std::string &path, const std::string &reason) {
+    if (language >= LANGUAGE_COUNT || language < 0) return;
+    MessagePopup(ErrorTitle(code, language), ErrorText(code, language) + "\n" +
+                                                 ErrorDetail(path, reason));
+}
+
+std::string ErrorDetail(const std::string &path, const std::string &reason) {
+    if (reason.empty()) return path;
+    if (path.empty()) return reason;
+    return path + ": " + reason;
+}
+
 void Griser_menus(int dim) {
     for (int id : TOP_MENUS)
         SetMenuBarAttribute(menuBar, id, ATTR_DIMMED, dim);

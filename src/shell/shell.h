@@ -104,6 +104,11 @@ extern const char *const HELP_SUFFIX[5];
 void Gestion_options(int menuBar, int menuItem, void *callbackData, int panel);
 void ApplyMenuLanguage(int menuBar);
 void ShowError(int code);
+// The same numbered error, with the file it concerns and the system's reason
+// ("Permission denied") on a second line, so the user knows what to fix.
+void ShowError(int code, const std::string &path, const std::string &reason);
+// "path: reason", or whichever of the two is given.
+std::string ErrorDetail(const std::string &path, const std::string &reason);
 // The message of error `code` in language `lang` ("" for a code never raised).
 std::string ErrorText(int code, int lang);
 std::string ErrorTitle(int code, int lang);
