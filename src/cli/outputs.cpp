@@ -154,14 +154,7 @@ bool WriteWorkbook(const CliRecording &r, int lang, const std::string &path, std
         CA_MethodInvokeEx(h.range, "Activate", {}) < 0)
         return failed("the workbook template " + templatePath + " has no sheet to fill");
 
-    std::vector<CAVariant> at{CA_VariantInt(0), CA_VariantInt(0)};
-    CAVariant value;
-    auto write = [&](const SheetCell &cell) {
-        at[0].number = cell.row;
-        at[1].number = cell.column;
-        CA_VariantSetCString(&value, cell.text);
-        return CA_InvokeHelperEx(h.range, "Item", at, value) >= 0;
-    };
+    auto write = [&](const SheetCell &cell) { return WriteSheetCell(h.range, cell) >= 0; };
     for (const SheetCell &cell : HeaderCells(*w, lang, 0))
         if (!write(cell)) return failed("the sheet cannot be filled");
     std::vector<SheetCell> cells;

@@ -4,6 +4,9 @@
 #include "link/link.h"
 #include "shell/shell.h"
 
+#include <cerrno>
+#include <cstring>
+
 std::string sheetName;
 int sheetCounter = 0;
 int excelStarted = 0;
@@ -20,14 +23,25 @@ void Release(CAObjHandle *handle) {
     *handle = 0;
 }
 
-// A failed automation call: the handles of the workbook go and error 12 shows.
-void AutomationFailed() {
+void ReleaseWorkbook() {
     Release(&excelRange);
     Release(&excelSheet);
     Release(&excelSheets);
     Release(&excelWorkbook);
     Release(&excelWorkbooks);
+}
+
+// A failed automation call: the handles of the workbook go and error 12 shows.
+void AutomationFailed() {
+    ReleaseWorkbook();
     ShowError(12);
+}
+
+// The same for a call on a file: the file and the server's reason go with it.
+void AutomationFailed(const std::string &path) {
+    const std::string reason = CA_LastErrorDescription();
+    ReleaseWorkbook();
+    ShowError(12, path, reason);
 }
 
 void Message(const char *const texts[5]) {
@@ -47,6 +61,8 @@ std::string DefaultWorkingDir() {
 void ShowDialog(const std::string &name) {
     const int p = spreadsheetPanel;
     TranslateSpreadsheetDialog(p);
+    // After a restart the working directory is the one last used.
+    if (spreadsheetDir.empty()) spreadsheetDir = DefaultWorkingDir();
     SetCtrlVal(p, EXCEL_DIRECTORY, spreadsheetDir);
     SetCtrlVal(p, EXCEL_SHEET, name);
     ResetTextBox(p, EXCEL_MESSAGE, "");
@@ -62,10 +78,14 @@ void RunExcel() {
         spreadsheetDir = DefaultWorkingDir();
         SetCtrlVal(p, EXCEL_DIRECTORY, spreadsheetDir);
     }
+    errno = 0;
     if (SetDir(spreadsheetDir) < 0) {
-        ShowError(6);
+        const int error = errno != 0 ? errno : ENOENT;
+        ShowError(6, spreadsheetDir, std::strerror(error));
         return;
     }
+    // Only a convenience for the next start: not worth a message.
+    RememberFolder(FolderKind::Workbook, spreadsheetDir);
     if (excelStarted == 0 && excelWorkbooks == 0) {
         if (CA_CreateObjectByClassIdEx("Excel.Application", &excelApp) < 0) {
             excelApp = 0;
@@ -130,17 +150,6 @@ void Browse() {
     }
 }
 
-int WriteCell(const SheetCell &cell) {
-    // Kept between calls: a long fill makes no allocation per cell.
-    static std::vector<CAVariant> position{CA_VariantInt(0), CA_VariantInt(0)};
-    static CAVariant value;
-    static const std::string item = "Item";
-    position[0].number = cell.row;
-    position[1].number = cell.column;
-    CA_VariantSetCString(&value, cell.text);
-    return CA_InvokeHelperEx(excelRange, item, position, value);
-}
-
 // The progress panel of the fill: please-wait text, Stop, gauge at 0.
 bool ShowProgress() {
     const int panel = progressPanel;
@@ -155,14 +164,22 @@ bool ShowProgress() {
     return shown;
 }
 
-// Opens the template and takes its first sheet and the range of the cells.
+// Opens the template and takes its first sheet and the range of the cells;
+// on failure the error shows, naming the template when it could not be read.
 bool OpenTemplate() {
-    if (CA_GetPropertyObject(excelApp, "Workbooks", &excelWorkbooks) < 0) return false;
+    if (CA_GetPropertyObject(excelApp, "Workbooks", &excelWorkbooks) < 0) {
+        AutomationFailed();
+        return false;
+    }
     const std::string dir = ResourceDir();
     SetDir(dir);
+    const std::string path = dir + "/" + TEMPLATE_NAME;
     std::vector<CAVariant> args(15, CA_DefaultValueVariant());
-    CA_VariantSetCString(&args[0], dir + "/" + TEMPLATE_NAME);
-    if (CA_MethodInvokeEx(excelWorkbooks, "Open", args, &excelWorkbook) < 0) return false;
+    CA_VariantSetCString(&args[0], path);
+    if (CA_MethodInvokeEx(excelWorkbooks, "Open", args, &excelWorkbook) < 0) {
+        AutomationFailed(path);
+        return false;
+    }
     return true;
 }
 
@@ -186,10 +203,7 @@ bool FillSheet() {
     const bool position = !exportTotals.empty();
     const std::string unit = ExportUnitText(w, language);
 
-    if (!OpenTemplate()) {
-        AutomationFailed();
-        return false;
-    }
+    if (!OpenTemplate()) return false;
     // From here a failure ends the fill; the rows so far are saved as after Stop.
     auto failed = [] {
         Release(&excelRange);
@@ -203,7 +217,7 @@ bool FillSheet() {
     ClearStopRequests();
     bool ok = true;
     for (const SheetCell &cell : HeaderCells(w, language, filterConstant))
-        if (ok && WriteCell(cell) < 0) ok = false;
+        if (ok && WriteSheetCell(excelRange, cell) < 0) ok = false;
 
     importRunning = 1;
     int lastPercent = 0;
@@ -220,7 +234,7 @@ bool FillSheet() {
         if (i % 256 == 0 && PollForStop()) break;
         DataRowCells(i, unit, position, &cells);
         for (const SheetCell &cell : cells)
-            if (ok && WriteCell(cell) < 0) ok = false;
+            if (ok && WriteSheetCell(excelRange, cell) < 0) ok = false;
     }
     importRunning = 1;
     DefaultCtrl(progressPanel, IMPORT_PROGRESS_GAUGE);
@@ -279,7 +293,9 @@ int Exporter_excel(int, int control, int event, void *, int, int) {
     GetCtrlVal(p, EXCEL_DIRECTORY, &spreadsheetDir);
     if (spreadsheetDir.empty()) spreadsheetDir = DefaultWorkingDir();
     if (spreadsheetDir.back() != '/') spreadsheetDir += '/';
-    if (sheetCounter == 0) sheetCounter = 1;
+    // The first number whose workbook is not there yet: nothing is proposed
+    // for replacing, in this run or after a restart.
+    sheetCounter = FirstFreeSheetNumber(spreadsheetDir, sheetName);
     const std::string proposed = ProposedSheetName(sheetName, sheetCounter);
 
     std::string chosen;
@@ -304,7 +320,10 @@ int Exporter_excel(int, int control, int event, void *, int, int) {
             if (r >= 0) Release(&excelWorkbook);
         }
         if (r < 0) {
-            AutomationFailed();
+            if (refused)
+                AutomationFailed();
+            else
+                AutomationFailed(path);
             return finish();
         }
         // Only a convenience for the next start: not worth a message.
@@ -330,7 +349,8 @@ void OpenSpreadsheetDialog() {
 
 void Gestion_excel() {
     sheetName = BASE_NAME;
-    ShowDialog(ProposedSheetName(sheetName, sheetCounter + 1));
+    if (spreadsheetDir.empty()) spreadsheetDir = DefaultWorkingDir();
+    ShowDialog(ProposedSheetName(sheetName, FirstFreeSheetNumber(spreadsheetDir, sheetName)));
 }
 
 void RegisterExportCallbacks() {

@@ -42,12 +42,13 @@ int Exporter_excel(int panel, int control, int event, void *callbackData, int ev
 bool FillSheet();
 void RegisterExportCallbacks();
 
-// ---------------------------------------------------------------- cell texts
-// Texts of one data row, 9 characters each (a number longer in its integer
-// part keeps all its integer digits).
+// ---------------------------------------------------------------- cells
+// One data row: the sample's value (or running total) and time as the
+// recording holds them; a missing sample is written as the gap text.
 struct ExportRow {
-    std::string value;
-    std::string time;
+    double value = 0;
+    double time = 0;
+    bool missing = false;
 };
 extern std::vector<ExportRow> exportValues;
 extern std::vector<ExportRow> exportTotals; // running totals of a position display
@@ -56,17 +57,22 @@ struct SheetCell {
     int row; // from 1
     int column;
     std::string text;
+    bool numeric = false; // then `number` is written as a number, `text` unused
+    double number = 0;
 };
 
-// The text padded with blanks or cut to `width` characters; a number is never
-// cut inside its integer part (it may lose its decimals, never its size).
-std::string FitCellText(std::string_view text, std::size_t width);
+// The text padded with blanks to `width` characters; a longer text stays whole.
+std::string PadCellText(std::string_view text, std::size_t width);
+// x with "%f", its decimals rounded away as far as needed to fit in `width`
+// characters; the integer part is never cut.
+std::string RoundedNumberText(double x, std::size_t width);
 // Samples to export: the window's count, ended at the first sample whose time
 // does not rise.
 int ExportCount(const WindowRecord &w);
 bool IsPositionDisplay(const WindowRecord &w);
 bool IsAverageDisplay(const WindowRecord &w);
 // Fills exportValues (and exportTotals for a position display) for w.
+// A missing sample (listed in gapIndex) is missing in both.
 void BuildExportTexts(const WindowRecord &w, int count);
 // Unit text of the data rows ("Duty %" for the duty cycle) in language lang.
 std::string ExportUnitText(const WindowRecord &w, int lang);
@@ -75,6 +81,8 @@ std::string ExportUnitText(const WindowRecord &w, int lang);
 std::vector<SheetCell> HeaderCells(const WindowRecord &w, int lang, int constant);
 // The cells of data row i (sheet row 10 + i) from exportValues/exportTotals.
 void DataRowCells(int i, const std::string &unit, bool position, std::vector<SheetCell> *cells);
+// Range.Item(row, column) = the cell: a number as the double it is, a text as text.
+int WriteSheetCell(CAObjHandle range, const SheetCell &cell);
 
 // ---------------------------------------------------------------- names
 // Keeps letters, digits, - . / : * + = \ _ and single blanks of at most 300
@@ -83,6 +91,8 @@ std::string CleanExportName(std::string_view text);
 // The name the file dialog proposes: base and counter in two digits (three
 // from 100) with ".xlsx".
 std::string ProposedSheetName(const std::string &base, int counter);
+// The first counter from `from` on whose proposed name is no file in `dir`.
+int FirstFreeSheetNumber(const std::string &dir, const std::string &base, int from = 1);
 // The chosen path ending in ".xlsx": a typed ".xls" becomes ".xlsx".
 std::string WorkbookPath(const std::string &chosen);
 

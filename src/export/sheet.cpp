@@ -3,8 +3,9 @@
 #include "export/export.h"
 #include "shell/shell.h"
 
+#include <algorithm>
 #include <cctype>
-#include <charconv>
+#include <cmath>
 #include <cstdio>
 
 std::vector<ExportRow> exportValues;
@@ -81,18 +82,21 @@ bool EndsWith(const std::string &s, std::string_view end) {
 
 } // namespace
 
-std::string FitCellText(std::string_view text, std::size_t width) {
-    std::size_t keep = width;
-    std::size_t p = text.find_first_not_of(' ');
-    if (p != std::string_view::npos && (text[p] == '-' || text[p] == '+')) ++p;
-    if (p < text.size() && std::isdigit(static_cast<unsigned char>(text[p]))) {
-        while (p < text.size() && std::isdigit(static_cast<unsigned char>(text[p])))
-            ++p;
-        keep = std::max(keep, p);
-    }
-    std::string s(text.substr(0, std::min(keep, text.size())));
+std::string PadCellText(std::string_view text, std::size_t width) {
+    std::string s(text);
     if (s.size() < width) s.append(width - s.size(), ' ');
     return s;
+}
+
+std::string RoundedNumberText(double x, std::size_t width) {
+    std::string text = Fixed("%f", x);
+    // Fewer decimals, each time rounded from the value itself, until it fits.
+    for (int decimals = 5; text.size() > width && decimals >= 0; --decimals) {
+        char buffer[400];
+        std::snprintf(buffer, sizeof buffer, "%.*f", decimals, x);
+        text = buffer;
+    }
+    return text;
 }
 
 int ExportCount(const WindowRecord &w) {
@@ -114,23 +118,13 @@ void BuildExportTexts(const WindowRecord &w, int count) {
     const bool position = IsPositionDisplay(w) && w.total != nullptr;
     exportValues.assign(count, {});
     exportTotals.assign(position ? count : 0, {});
-    std::string text;
     for (int r = 0; r < count; ++r) {
-        char buffer[400];
-        // The "%f" text, without printf's cost on a long recording.
-        auto end =
-            std::to_chars(buffer, buffer + sizeof buffer, w.time[r], std::chars_format::fixed, 6)
-                .ptr;
-        const std::string time = FitCellText(std::string_view(buffer, end - buffer), 9);
-        if (w.hasGaps && IsGap(w, r)) {
-            text = GAP_TEXT;
-        } else {
-            FormatValue(w.measureType, w.value[r], &text);
-        }
-        exportValues[r] = {FitCellText(text, 9), time};
+        // A value a spreadsheet cannot hold is no measurement either.
+        const bool missing = (w.hasGaps && IsGap(w, r)) || !std::isfinite(w.value[r]);
+        exportValues[r] = {w.value[r], w.time[r], missing};
         if (position) {
-            FormatValue(w.measureType, w.total[r], &text);
-            exportTotals[r] = {FitCellText(text, 9), time};
+            const bool noTotal = (w.hasGaps && IsGap(w, r)) || !std::isfinite(w.total[r]);
+            exportTotals[r] = {w.total[r], w.time[r], noTotal};
         }
     }
 }
@@ -150,19 +144,20 @@ std::vector<SheetCell> HeaderCells(const WindowRecord &w, int lang, int constant
     const bool average = IsAverageDisplay(w);
     if (average) cells.push_back({4, 6, CONSTANT_HEADER[lang]});
 
+    // Texts are padded to their widths and never cut: a long one stays whole.
     cells.push_back({5, 1,
-                     FitCellText("' " + TwoDigits(w.day, 2) + "/" + TwoDigits(w.month, 2) + "/" +
+                     PadCellText("' " + TwoDigits(w.day, 2) + "/" + TwoDigits(w.month, 2) + "/" +
                                      TwoDigits(w.year, 4),
                                  13)});
     cells.push_back(
-        {5, 2, FitCellText("'" + TwoDigits(w.hour, 2) + ":" + TwoDigits(w.minute, 2) + ":00", 10)});
+        {5, 2, PadCellText("'" + TwoDigits(w.hour, 2) + ":" + TwoDigits(w.minute, 2) + ":00", 10)});
     const int mode = w.mode >= 0 && w.mode < 3 ? w.mode : 0;
-    cells.push_back({5, 3, FitCellText(std::string("'") + MODE_TEXT[mode], 10)});
-    cells.push_back({5, 4, FitCellText("'" + std::to_string(w.interval) + " s", 10)});
+    cells.push_back({5, 3, PadCellText(std::string("'") + MODE_TEXT[mode], 10)});
+    cells.push_back({5, 4, PadCellText("'" + std::to_string(w.interval) + " s", 10)});
     cells.push_back(
-        {5, 5, FitCellText("'" + FitCellText(RightAligned(Fixed("%f", w.coefficient), 9), 9), 10)});
+        {5, 5, PadCellText("'" + RightAligned(RoundedNumberText(w.coefficient, 9), 9), 10)});
     if (average)
-        cells.push_back({5, 6, FitCellText("'" + RightAligned(std::to_string(constant), 9), 10)});
+        cells.push_back({5, 6, PadCellText("'" + RightAligned(std::to_string(constant), 9), 10)});
 
     for (int c = 0; c < 3; ++c)
         cells.push_back({7, c + 1, HEADERS_ROW7[lang][c]});
@@ -179,14 +174,33 @@ std::vector<SheetCell> HeaderCells(const WindowRecord &w, int lang, int constant
 void DataRowCells(int i, const std::string &unit, bool position, std::vector<SheetCell> *cells) {
     cells->clear();
     const int row = 10 + i;
+    auto number = [row](int column, double x) {
+        SheetCell cell{row, column, ""};
+        cell.numeric = true;
+        cell.number = x;
+        return cell;
+    };
     auto four = [&](int first, const ExportRow &r) {
-        cells->push_back({row, first, FitCellText(r.value, 8)});
-        cells->push_back({row, first + 1, FitCellText(unit, 8)});
-        cells->push_back({row, first + 2, FitCellText(r.time, 8)});
+        cells->push_back(r.missing ? SheetCell{row, first, GAP_TEXT} : number(first, r.value));
+        cells->push_back({row, first + 1, PadCellText(unit, 8)});
+        cells->push_back(number(first + 2, r.time));
         cells->push_back({row, first + 3, SCAN_TEXT});
     };
     four(1, exportValues[i]);
     if (position && i < static_cast<int>(exportTotals.size())) four(5, exportTotals[i]);
+}
+
+int WriteSheetCell(CAObjHandle range, const SheetCell &cell) {
+    // Kept between calls: a long fill makes no allocation per cell.
+    static std::vector<CAVariant> position{CA_VariantInt(0), CA_VariantInt(0)};
+    static CAVariant text;
+    static const std::string item = "Item";
+    position[0].number = cell.row;
+    position[1].number = cell.column;
+    if (cell.numeric)
+        return CA_InvokeHelperEx(range, item, position, CA_VariantDouble(cell.number));
+    CA_VariantSetCString(&text, cell.text);
+    return CA_InvokeHelperEx(range, item, position, text);
 }
 
 std::string CleanExportName(std::string_view text) {
@@ -215,6 +229,17 @@ std::string ProposedSheetName(const std::string &base, int counter) {
             break;
         }
     return stem + TwoDigits(counter, counter > 99 ? 3 : 2) + ".xlsx";
+}
+
+int FirstFreeSheetNumber(const std::string &dir, const std::string &base, int from) {
+    std::string folder = dir;
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    int n = std::max(from, 1);
+    long size = 0;
+    // Bounded: a folder cannot hold a million of them, but a broken one may say so.
+    while (n < 1000000 && GetFileInfo(folder + ProposedSheetName(base, n), &size) != 0)
+        ++n;
+    return n;
 }
 
 std::string WorkbookPath(const std::string &chosen) {

@@ -9,9 +9,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -101,6 +103,35 @@ bool ReadsAsNumber(const std::string &text, double *value, NumberShape *shape) {
     shape->decimals = static_cast<signed char>(decimals <= kMaxDecimals ? decimals : -1);
     shape->scientific = exponent != std::string::npos;
     return true;
+}
+
+// How a number passed as a number is shown: rounded to 7 significant digits
+// without trailing zeros, the integer part always whole; scientific only for
+// magnitudes whose digits would all lie far behind the point.
+NumberShape ShapeOfNumber(double x) {
+    NumberShape shape;
+    shape.decimals = 0;
+    const double a = std::fabs(x);
+    if (a == 0 || !std::isfinite(a)) return shape;
+    constexpr int kDigits = 7;
+    char buffer[64];
+    if (a < 1e-4) {
+        std::snprintf(buffer, sizeof buffer, "%.*e", kDigits - 1, a);
+        shape.scientific = true;
+    } else {
+        const int magnitude = static_cast<int>(std::floor(std::log10(a)));
+        const int decimals = std::clamp(kDigits - 1 - magnitude, 0, kMaxDecimals);
+        std::snprintf(buffer, sizeof buffer, "%.*f", decimals, a);
+    }
+    std::string text = buffer;
+    const size_t point = text.find('.');
+    if (point == std::string::npos) return shape;
+    size_t end = std::min(text.find('e'), text.size());
+    size_t last = end;
+    while (last > point + 1 && text[last - 1] == '0')
+        --last;
+    shape.decimals = static_cast<signed char>(text[last - 1] == '.' ? 0 : last - point - 1);
+    return shape;
 }
 
 std::string NumberFormat(int decimals, bool scientific) {
@@ -270,12 +301,21 @@ bool ParseTemplateLine(const std::string &key, const std::string &value, Templat
 }
 
 // A missing, unreadable or not understood template is an error, so that a
-// mistake in it never passes unnoticed.
-bool LoadTemplate(const std::string &path, Template *t) {
+// mistake in it never passes unnoticed; `reason` says which.
+bool LoadTemplate(const std::string &path, Template *t, std::string *reason) {
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return false;
+    if (!fs::is_regular_file(path, ec)) {
+        const bool exists = fs::exists(path, ec);
+        *reason = std::strerror(ec ? ec.value() : exists ? EISDIR : ENOENT);
+        return false;
+    }
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    if (!in) {
+        *reason = std::strerror(errno != 0 ? errno : EIO);
+        return false;
+    }
+    *reason = std::strerror(EINVAL); // a line that is not understood
     std::string line;
     bool first = true;
     while (std::getline(in, line)) {
@@ -288,7 +328,10 @@ bool LoadTemplate(const std::string &path, Template *t) {
         if (!ParseTemplateLine(Lower(Trim(line.substr(0, eq))), Trim(line.substr(eq + 1)), t))
             return false;
     }
-    if (in.bad()) return false;
+    if (in.bad()) {
+        *reason = std::strerror(EIO);
+        return false;
+    }
     for (RowRule &rule : t->rows) {
         auto it = t->styleIndex.find(rule.styleName);
         if (it == t->styleIndex.end()) return false;
@@ -351,6 +394,7 @@ struct Object {
 std::map<CAObjHandle, Object> objects;
 CAObjHandle nextHandle = 1;
 std::multiset<std::string> failingCalls;
+std::string lastDescription; // of the last member that failed
 
 CAObjHandle NewHandle(Object object) {
     objects.emplace(nextHandle, std::move(object));
@@ -443,6 +487,13 @@ int SetCell(WorkbookState &book, long row, long column, const CAVariant &value) 
             cell.text = value.text;
         }
         if (Utf8Length(cell.text) > kMaxCellChars) return kCaErrFailed;
+        break;
+    case CAVariant::Kind::Double:
+        // A spreadsheet number cannot hold infinity or NaN.
+        if (!std::isfinite(value.real)) return kCaErrFailed;
+        cell.kind = Cell::Kind::Number;
+        cell.number = value.real;
+        cell.shape = ShapeOfNumber(value.real);
         break;
     case CAVariant::Kind::Int:
         cell.kind = Cell::Kind::Number;
@@ -614,7 +665,7 @@ int Open(Object &workbooks, const std::vector<CAVariant> &args, CAObjHandle *res
     if (args.empty() || args.size() > 16 || !IsText(args[0]) || !RestOmitted(args, 1))
         return kCaErrUnknownMember;
     auto book = std::make_shared<WorkbookState>();
-    if (!LoadTemplate(args[0].text, &book->look)) return kCaErrFailed;
+    if (!LoadTemplate(args[0].text, &book->look, &lastDescription)) return kCaErrFailed;
     workbooks.app->workbooks.push_back(book);
     if (result) *result = NewHandle({Kind::Workbook, workbooks.app, book});
     return 0;
@@ -631,7 +682,10 @@ int SaveAs(Object &workbook, const std::vector<CAVariant> &args) {
                           args[i].number >= 1 && args[i].number <= 3;
         if (!accessMode && !Omitted(args[i])) return kCaErrUnknownMember;
     }
-    if (!SaveWorkbook(*workbook.book, args[0].text)) return kCaErrFailed;
+    if (!SaveWorkbook(*workbook.book, args[0].text)) {
+        lastDescription = ReplaceFailureReason();
+        return kCaErrFailed;
+    }
     std::error_code ec;
     workbook.book->path = fs::absolute(args[0].text, ec).string();
     workbook.book->changed = false;
@@ -650,8 +704,10 @@ int Close(Object &workbook, const std::vector<CAVariant> &args) {
         std::string path = args.size() > 1 && IsText(args[1]) ? args[1].text : workbook.book->path;
         if (path.empty()) return kCaErrFailed;
         if ((workbook.book->changed || path != workbook.book->path) &&
-            !SaveWorkbook(*workbook.book, path))
+            !SaveWorkbook(*workbook.book, path)) {
+            lastDescription = ReplaceFailureReason();
             return kCaErrFailed;
+        }
     }
     CloseWorkbook(*workbook.app, workbook.book);
     return 0;
@@ -715,6 +771,13 @@ CAVariant CA_VariantInt(int value) {
     return v;
 }
 
+CAVariant CA_VariantDouble(double value) {
+    CAVariant v;
+    v.kind = CAVariant::Kind::Double;
+    v.real = value;
+    return v;
+}
+
 CAVariant CA_VariantBool(bool value) {
     CAVariant v;
     v.kind = CAVariant::Kind::Bool;
@@ -737,6 +800,7 @@ int CA_CreateObjectByClassIdEx(const std::string &classId, CAObjHandle *object) 
 }
 
 int CA_GetPropertyObject(CAObjHandle object, const std::string &member, CAObjHandle *result) {
+    lastDescription.clear();
     if (!result) return kCaErrUnknownMember;
     *result = 0;
     Object *o = Find(object);
@@ -756,6 +820,7 @@ int CA_GetPropertyObject(CAObjHandle object, const std::string &member, CAObjHan
 }
 
 int CA_SetProperty(CAObjHandle object, const std::string &member, const CAVariant &value) {
+    lastDescription.clear();
     Object *o = Find(object);
     if (!o) return kCaErrNoObject;
     if (!Is(*o, Kind::Application, member, "visible") || !IsTruth(value))
@@ -768,6 +833,7 @@ int CA_SetProperty(CAObjHandle object, const std::string &member, const CAVarian
 
 int CA_MethodInvokeEx(CAObjHandle object, const std::string &method,
                       const std::vector<CAVariant> &args, CAObjHandle *result) {
+    lastDescription.clear();
     if (result) *result = 0;
     Object *o = Find(object);
     if (!o) return kCaErrNoObject;
@@ -790,6 +856,7 @@ int CA_MethodInvokeEx(CAObjHandle object, const std::string &method,
 
 int CA_InvokeHelperEx(CAObjHandle object, const std::string &member,
                       const std::vector<CAVariant> &args, const CAVariant &value) {
+    lastDescription.clear();
     Object *o = Find(object);
     if (!o) return kCaErrNoObject;
     if (!Is(*o, Kind::Range, member, "item") || args.size() != 2 ||
@@ -805,6 +872,10 @@ int CA_InvokeHelperEx(CAObjHandle object, const std::string &member,
 
 int CA_DiscardObjHandle(CAObjHandle object) {
     return objects.erase(object) ? 0 : kCaErrNoObject;
+}
+
+std::string CA_LastErrorDescription() {
+    return lastDescription;
 }
 
 void FailAutomationCallForTesting(const std::string &objectDotMember) {

@@ -426,13 +426,16 @@ constexpr int kCaErrFailed = -2147467259;        // the member failed (file, tem
 constexpr int kCaErrNoServer = -2147221005;      // no server of that class
 
 struct CAVariant {
-    enum class Kind { Empty, Text, Int, Bool, Default };
+    enum class Kind { Empty, Text, Int, Bool, Default, Double };
     Kind kind = Kind::Empty;
     std::string text;
-    int number = 0; // Int and Bool
+    int number = 0;  // Int and Bool
+    double real = 0; // Double
 };
 int CA_VariantSetCString(CAVariant *variant, const std::string &text);
 CAVariant CA_VariantInt(int value);
+// A number cell holds this double exactly; only its shown decimals are rounded.
+CAVariant CA_VariantDouble(double value);
 CAVariant CA_VariantBool(bool value);
 // An optional argument left out.
 CAVariant CA_DefaultValueVariant();
@@ -450,10 +453,15 @@ int CA_MethodInvokeEx(CAObjHandle object, const std::string &method,
                       const std::vector<CAVariant> &args, CAObjHandle *result = nullptr);
 // A property put with arguments: Range.Item(row, column) = value. A text that
 // begins with an apostrophe is kept as text without it; a text that reads as
-// a number is stored as a number; other texts as text.
+// a number is stored as a number; other texts as text. A Double is stored as
+// the number it is.
 int CA_InvokeHelperEx(CAObjHandle object, const std::string &member,
                       const std::vector<CAVariant> &args, const CAVariant &value);
 int CA_DiscardObjHandle(CAObjHandle object);
+// Why the last member that gave kCaErrFailed failed, as the server describes
+// it ("No such file or directory", "line 3 is not understood"); "" when it
+// gave no reason.
+std::string CA_LastErrorDescription();
 // Test seam: the next call of "Object.Member" (for example "Workbook.SaveAs")
 // fails once with kCaErrFailed.
 void FailAutomationCallForTesting(const std::string &objectDotMember);

@@ -3,6 +3,7 @@
 #include "support/app_fixture.h"
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -132,6 +133,46 @@ TEST_F(AutomationTest, SavedCellsReadBackAsTextOrNumber) {
         return line.first != "sheet" && line.first.rfind("width", 0) != 0;
     });
     EXPECT_EQ(cells, 7); // nothing else
+}
+
+TEST_F(AutomationTest, NumbersPassedAsNumbersKeepTheirValueAndShowRoundedDecimals) {
+    OpenSheet();
+    auto put = [this](int row, double x) {
+        return CA_InvokeHelperEx(range, "Item", {CA_VariantInt(row), CA_VariantInt(1)},
+                                 CA_VariantDouble(x));
+    };
+    const double values[] = {5.76667, 4719.68, 0.666667, 1e-7, 123456789.125, -2.5, 0, 0.1 + 0.2};
+    for (int i = 0; i < 8; ++i)
+        ASSERT_EQ(put(10 + i, values[i]), 0) << i;
+    EXPECT_EQ(put(18, std::nan("")), kCaErrFailed) << "a cell cannot hold it";
+    ASSERT_EQ(SaveAs(dir.file("out.xlsx")), 0);
+
+    auto back = ReadBack(dir, dir.file("out.xlsx"));
+    // The value whole, its shown decimals rounded to 7 significant digits.
+    EXPECT_EQ(back["A10"], "float 5.76667 0.00000 b0 i0");
+    EXPECT_EQ(back["A11"], "float 4719.68 0.00 b0 i0");
+    EXPECT_EQ(back["A12"], "float 0.666667 0.000000 b0 i0");
+    EXPECT_EQ(back["A13"], "float 1e-07 0E+00 b0 i0");
+    EXPECT_EQ(back["A14"], "float 123456789.125 0 b0 i0");
+    EXPECT_EQ(back["A15"], "float -2.5 0.0 b0 i0");
+    EXPECT_EQ(back["A16"], "int 0 0 b0 i0");
+    EXPECT_EQ(back["A17"], "float 0.3 0.0 b0 i0");
+    EXPECT_FALSE(back.count("A18"));
+}
+
+TEST_F(AutomationTest, FailedOpenAndSaveAsSayWhy) {
+    fs::remove(dir.file("velorind.xl"));
+    EXPECT_EQ(Open(), kCaErrFailed);
+    EXPECT_EQ(CA_LastErrorDescription(), "No such file or directory");
+    fs::create_directory(dir.file("velorind.xl"));
+    EXPECT_EQ(Open(), kCaErrFailed);
+    EXPECT_EQ(CA_LastErrorDescription(), "Is a directory");
+    fs::remove(dir.file("velorind.xl"));
+    testsupport::CopyFromProgramDir("velorind.xl", dir.path());
+    OpenSheet();
+    EXPECT_EQ(CA_LastErrorDescription(), "");
+    EXPECT_EQ(SaveAs(dir.file("none/out.xlsx")), kCaErrFailed);
+    EXPECT_EQ(CA_LastErrorDescription(), "No such file or directory");
 }
 
 TEST_F(AutomationTest, TemplateShapesTheSheet) {

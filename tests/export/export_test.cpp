@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <map>
 #include <sstream>
+#include <sys/mount.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -44,12 +46,13 @@ TEST(SheetNames, CleaningDropsAccentsAndQuotesAndEndsAtTwoBlanks) {
     EXPECT_EQ(CleanExportName(std::string(400, 'a')).size(), 299u);
 }
 
-TEST(SheetCells, NumbersNeverLoseIntegerDigits) {
-    EXPECT_EQ(FitCellText("12.500000", 8), "12.50000");
-    EXPECT_EQ(FitCellText("123456789.000000", 8), "123456789");
-    EXPECT_EQ(FitCellText("-12345678.9", 8), "-12345678");
-    EXPECT_EQ(FitCellText("rpm", 8), "rpm     ");
-    EXPECT_EQ(FitCellText("  -----  ", 8), "  ----- ");
+TEST(SheetCells, TextsAreRoundedOrPaddedNeverCut) {
+    EXPECT_EQ(RoundedNumberText(123.456789, 9), "123.45679");
+    EXPECT_EQ(RoundedNumberText(5.766667, 8), "5.766667");
+    EXPECT_EQ(RoundedNumberText(99.999999, 8), "100.0000");
+    EXPECT_EQ(RoundedNumberText(-12345678.9, 8), "-12345679");
+    EXPECT_EQ(PadCellText("rpm", 8), "rpm     ");
+    EXPECT_EQ(PadCellText("Rev/min²", 8), "Rev/min²") << "no byte of a letter is lost";
 }
 
 // ---------------------------------------------------------------- the first sheet, read back
@@ -265,6 +268,65 @@ TEST_F(ExportTest, WorkbookHoldsHeadersAndOneNumericRowPerSample) {
     EXPECT_TRUE(ErrorTitles().empty());
 }
 
+TEST_F(ExportTest, WorkbookNumbersAreTheRecordingsDoubles) {
+    const std::vector<double> values = {5.76667, 4719.68,       0.666667, 1e-7,
+                                        0,       123456789.125, -2.0 / 3, 1512.5};
+    int s = OpenRecording("exact", values, 1, 0, {6});
+    WindowRecord &w = windows[s];
+    for (int i = 0; i < w.count; ++i)
+        w.time[i] = 0.25 * i + 1e-3;
+    Sheet sh = ExportAndRead("exact.xlsx");
+    ASSERT_EQ(DataRows(sh), w.count);
+    for (int i = 0; i < w.count; ++i) {
+        if (i == 6) {
+            EXPECT_EQ(Text(sh, 16, 1), "  -----  ") << "a missing sample stays marked";
+        } else {
+            ASSERT_TRUE(IsNumber(sh, 10 + i, 1)) << i;
+            EXPECT_EQ(Number(sh, 10 + i, 1), values[i]) << i;
+        }
+        EXPECT_EQ(Number(sh, 10 + i, 3), w.time[i]) << i;
+    }
+}
+
+TEST_F(ExportTest, PositionDisplayMarksTheTotalOfAMissingSample) {
+    int src = OpenRecording("speed", {60, 121.5, 180, 240.25, 300}, 1, 0);
+    sourceList[0] = src;
+    sourceCount = 1;
+    TraitementFiltre(0, KIND_POSITION);
+    ASSERT_EQ(windowCount, 2);
+    WindowRecord &p = windows[currentWindow];
+    ASSERT_TRUE(IsPositionDisplay(p));
+    // A derived sample the derivation could not give.
+    p.gapIndex[0] = 2;
+    p.hasGaps = 1;
+    Sheet sh = ExportAndRead("position.xlsx");
+    ASSERT_EQ(DataRows(sh), p.count);
+    for (int i = 0; i < p.count; ++i) {
+        if (i == 2) {
+            EXPECT_EQ(Text(sh, 12, 1), "  -----  ");
+            EXPECT_EQ(Text(sh, 12, 5), "  -----  ");
+            continue;
+        }
+        // Computed values keep 16 significant digits (what the writing
+        // library puts in the file), not the 17 a few doubles need.
+        EXPECT_DOUBLE_EQ(Number(sh, 10 + i, 1), p.value[i]) << i;
+        EXPECT_DOUBLE_EQ(Number(sh, 10 + i, 5), p.total[i]) << i;
+        EXPECT_EQ(Number(sh, 10 + i, 7), p.time[i]) << i;
+    }
+}
+
+TEST_F(ExportTest, HeaderAndUnitTextsStayWhole) {
+    // Unit 15, "Rev/min²", is longer than its 8-character field in bytes.
+    int s = OpenRecording("rev", {1, 2, 3}, 12345678, 15);
+    WindowRecord &w = windows[s];
+    w.coefficient = 123.456789;
+    Sheet sh = ExportAndRead("texts.xlsx");
+    EXPECT_EQ(Trimmed(sh, 5, 4), "12345678 s");
+    EXPECT_EQ(Trimmed(sh, 5, 5), "123.45679") << "rounded, not cut";
+    EXPECT_EQ(Trimmed(sh, 10, 2), "Rev/min²");
+    EXPECT_EQ(std::string(SlotUnitText(w)), "Rev/min²");
+}
+
 TEST_F(ExportTest, RecordingWithoutDateGapsAndAStopInTime) {
     int s = OpenRecording("gaps", {5, 6, 7, 8, 9, 10, 11}, 1, 0, {2});
     windows[s].time[5] = windows[s].time[4]; // time stops rising at sample 5
@@ -461,6 +523,120 @@ TEST_F(ExportTest, FailuresShowTheirErrors) {
     EXPECT_FALSE(Dimmed(EXCEL_RUN));
     Click(EXCEL_QUIT);
     EXPECT_EQ(ErrorTitles().size(), 6u);
+}
+
+TEST_F(ExportTest, ProposedNameSkipsWorkbooksAlreadyInTheFolder) {
+    OpenRecording("n", {1, 2}, 1, 0);
+    testsupport::WriteFile(dir.file("velorx01.xlsx"), "kept");
+    testsupport::WriteFile(dir.file("velorx02.xlsx"), "kept");
+    testsupport::WriteFile(dir.file("velorx04.xlsx"), "kept");
+    OpenAndRun();
+    ExportAs("velorx03.xlsx");
+    EXPECT_EQ(ProposedInLastFileDialog(), "velorx03.xlsx");
+    Expect("EXCEL Sheet");
+    Click(EXCEL_QUIT);
+    EXPECT_EQ(testsupport::ReadFile(dir.file("velorx01.xlsx")), "kept");
+
+    // As after a restart, the counter of the run starts again.
+    sheetCounter = 0;
+    Gestion_excel();
+    EXPECT_EQ(Field(EXCEL_SHEET), "velorx05.xlsx");
+    OpenAndRun();
+    ExportAs("velorx05.xlsx");
+    EXPECT_EQ(ProposedInLastFileDialog(), "velorx05.xlsx");
+}
+
+TEST_F(ExportTest, WorkingDirectoryIsKeptAcrossRestarts) {
+    OpenRecording("w", {1, 2}, 1, 0);
+    const std::string work = dir.file("work");
+    fs::create_directory(work);
+    Gestion_import(menuBar, MENU_SPREADSHEET_EXPORT, nullptr, mainPanel);
+    SetCtrlVal(spreadsheetPanel, EXCEL_DIRECTORY, work);
+    Click(EXCEL_RUN);
+    ASSERT_EQ(excelStarted, 1);
+    Expect("EXCEL Sheet");
+    Click(EXCEL_QUIT);
+
+    // A start that found the settings file leaves the directory unset.
+    spreadsheetDir = "";
+    Gestion_import(menuBar, MENU_SPREADSHEET_EXPORT, nullptr, mainPanel);
+    EXPECT_EQ(Field(EXCEL_DIRECTORY), work);
+    Click(EXCEL_RUN);
+    // The name is numbered after what that folder holds.
+    testsupport::WriteFile(work + "/velorx01.xlsx", "kept");
+    ExportAs("work/velorx02.xlsx");
+    EXPECT_EQ(ProposedInLastFileDialog(), "velorx02.xlsx");
+    EXPECT_TRUE(fs::exists(work + "/velorx02.xlsx"));
+}
+
+TEST_F(ExportTest, FileErrorsNameTheFileAndTheReason) {
+    OpenRecording("e", {1, 2}, 1, 0);
+    auto lastText = [this] { return PopupLog().back().text; };
+
+    // Saving into a folder that is not there.
+    OpenAndRun();
+    const std::string nowhere = dir.file("gone/e.xlsx");
+    Expect("Save", VAL_NEW_FILE_SELECTED, nowhere);
+    Expect("Error n° -112");
+    Click(EXCEL_EXPORT);
+    EXPECT_EQ(lastText(), "Error writing to EXCEL\n" + nowhere + ": No such file or directory");
+    Expect("EXCEL Sheet");
+    Click(EXCEL_QUIT);
+
+    // Saving into a read-only folder.
+    const std::string locked = dir.file("locked");
+    fs::create_directory(locked);
+    bool mounted = false;
+    if (geteuid() == 0)
+        mounted = mount("tmpfs", locked.c_str(), "tmpfs", MS_RDONLY, "size=64k") == 0;
+    else
+        fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    if (geteuid() != 0 || mounted) {
+        OpenAndRun();
+        Expect("Save", VAL_NEW_FILE_SELECTED, locked + "/e.xlsx");
+        Expect("Error n° -112");
+        Click(EXCEL_EXPORT);
+        EXPECT_EQ(lastText(), "Error writing to EXCEL\n" + locked + "/e.xlsx: " +
+                                  (mounted ? "Read-only file system" : "Permission denied"));
+        Expect("EXCEL Sheet");
+        Click(EXCEL_QUIT);
+    }
+    if (mounted) umount2(locked.c_str(), MNT_DETACH);
+
+    // A template that is not there, and one that says what cannot be understood.
+    const std::string tmpl = dir.file("velorind.xl");
+    const std::string kept = testsupport::ReadFile(tmpl);
+    fs::remove(tmpl);
+    OpenAndRun();
+    Expect("Error n° -112");
+    Click(EXCEL_EXPORT);
+    EXPECT_EQ(lastText(), "Error writing to EXCEL\n" + tmpl + ": No such file or directory");
+    Expect("EXCEL Sheet");
+    Click(EXCEL_QUIT);
+    testsupport::WriteFile(tmpl, kept + "\nwidht = 3\n");
+    OpenAndRun();
+    Expect("Error n° -112");
+    Click(EXCEL_EXPORT);
+    EXPECT_EQ(lastText(), "Error writing to EXCEL\n" + tmpl + ": Invalid argument");
+    Picture("export_error_template", spreadsheetPanel);
+    Expect("EXCEL Sheet");
+    Click(EXCEL_QUIT);
+
+    // A working directory that cannot be entered.
+    testsupport::WriteFile(dir.file("plain"), "a file");
+    Gestion_import(menuBar, MENU_SPREADSHEET_EXPORT, nullptr, mainPanel);
+    SetCtrlVal(spreadsheetPanel, EXCEL_DIRECTORY, dir.file("plain"));
+    Expect("Error n° -106");
+    Click(EXCEL_RUN);
+    EXPECT_EQ(lastText(),
+              "Working directory not found\n" + dir.file("plain") + ": Not a directory");
+    SetCtrlVal(spreadsheetPanel, EXCEL_DIRECTORY, dir.file("missing"));
+    Expect("Error n° -106");
+    Click(EXCEL_RUN);
+    EXPECT_EQ(lastText(), "Working directory not found\n" + dir.file("missing") +
+                              ": No such file or directory");
+    EXPECT_EQ(excelStarted, 0);
+    Click(EXCEL_QUIT);
 }
 
 } // namespace
