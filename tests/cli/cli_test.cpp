@@ -245,7 +245,7 @@ TEST_F(FilesTest, WorkbookIsTheExportsSheetAndOpensInOpenpyxl) {
         EXPECT_EQ(std::stod(f[2]), 5.0 * k) << "the time is a number";
         EXPECT_EQ(f[3], "'s (scan)'");
         if (rd5150::IsMissingSample(fan.values[k]))
-            EXPECT_EQ(f[0], "'  ----- '");
+            EXPECT_EQ(f[0], "'  -----  '");
         else
             EXPECT_NEAR(std::stod(f[0]), fan.values[k], 5.0) << "the value is a number";
     }

@@ -156,7 +156,10 @@ TEST_P(FullDisk, WorkbookExportShowsError12AndKeepsTheOldWorkbook) {
     Expect("Error n° -112");
     click(EXCEL_EXPORT);
     Release();
-    ExpectLastError("Error n° -112", "Error writing to EXCEL");
+    ExpectLastError(
+        "Error n° -112",
+        "Error writing to EXCEL\n" + path + ": " +
+            (GetParam() == Disk::SmallFileSystem ? "No space left on device" : "File too large"));
     EXPECT_EQ(ReadFile(path), oldText);
     ExpectNothingNewIn();
     Expect("EXCEL Sheet");
