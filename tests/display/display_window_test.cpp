@@ -320,6 +320,41 @@ TEST_F(DisplayTest, PositionOverAGapAddsNoUnmeasuredDistance) {
     EXPECT_NEAR(w.total[4], 2.0, 1e-12) << "only the two measured steps of 1 m";
 }
 
+// A run-up with gaps, its acceleration and its average over 10, tiled, with
+// the legends (VELORINDER_PICTURES=<dir>): each derived curve breaks where
+// its source does, and the average's axis is that of its values.
+TEST_F(DisplayTest, PictureOfDerivedCurvesOfARecordingWithGaps) {
+    SetMainSize(760, 1200);
+    std::vector<double> v = testsupport::RunUpCurve(240);
+    std::vector<int> gaps = {70, 71, 72, 73, 74, 75, 150, 200};
+    for (int g : gaps)
+        v[g] = 0.0;
+    int src = OpenRecording("run-up with gaps", v, 1, 0, gaps);
+    Derive(src, KIND_ACCELERATION);
+    ASSERT_EQ(windowCount, 2);
+    EXPECT_TRUE(IsGap(windows[1], 76)) << "the step out of the gap";
+    Derive(src, KIND_AVERAGE);
+    ASSERT_GT(constantPanel, 0);
+    SetCtrlVal(constantPanel, CONSTANT_VALUE, 10);
+    qobject_cast<QAbstractButton *>(CtrlWidget(constantPanel, CONSTANT_OK))->click();
+    ASSERT_EQ(windowCount, 3);
+    const WindowRecord &average = windows[2];
+    EXPECT_TRUE(IsGap(average, 84)) << "its ten samples hold sample 75";
+    EXPECT_FALSE(IsGap(average, 85));
+    for (int i = 0; i < windowCount; ++i) {
+        currentWindow = i;
+        Gestion_affichage(menuBar, MENU_LEGEND, nullptr, mainPanel);
+        SetGraphCursor(windows[i].panel, WINDOW_GRAPH, 1, 72, 0);
+        ValCurseur(windows[i].panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
+        EXPECT_NE(CtrlText(windows[i].panel, windows[i].legendText[1]).find("-----"),
+                  std::string::npos)
+            << i;
+    }
+    if (const char *out = std::getenv("VELORINDER_PICTURES")) {
+        EXPECT_TRUE(SavePicture(std::string(out) + "/derived_with_gaps.png"));
+    }
+}
+
 TEST_F(DisplayTest, DerivedWindowIsTiledWithTheOthers) {
     int src = OpenRecording("shaft", {600, 1200, 900, 950}, 2, 0);
     OpenRecording("other", {1, 2, 3});
