@@ -21,6 +21,14 @@ const char *const REFUSAL_TEXT[5] = {
     "Die Konstante muss kleiner als die gesamte Anzahl der Messungen sein",
     "La constante debe ser inferior al número de medidas",
     "La costante deve essere inferiore al numero totale delle misure"};
+// The first K-1 samples of the average are missing, and a slot lists at most
+// MAX_GAPS missing samples.
+const char *const LIMIT_TEXT[5] = {"La constante ne doit pas dépasser 60001 mesures",
+                                   "The constant must not exceed 60001 measurements",
+                                   "Die Konstante darf 60001 Messungen nicht überschreiten",
+                                   "La constante no debe superar 60001 medidas",
+                                   "La costante non deve superare 60001 misure"};
+static_assert(MAX_FILTER_CONSTANT == 60001, "the limit texts name it");
 
 // Neumaier's compensated step: `carry` keeps what rounding dropped from `sum`.
 inline void Accumulate(double &sum, double &carry, double x) {
@@ -105,6 +113,11 @@ int Constante(int panel, int control, int event, void *, int, int) {
         if (k < 0 || k >= workCount) {
             MessagePopup(Tr(REFUSAL_TITLE), Tr(REFUSAL_TEXT));
             SetCtrlVal(panel, CONSTANT_VALUE, 1);
+            return 0;
+        }
+        if (k > MAX_FILTER_CONSTANT) {
+            MessagePopup(Tr(REFUSAL_TITLE), Tr(LIMIT_TEXT));
+            SetCtrlVal(panel, CONSTANT_VALUE, MAX_FILTER_CONSTANT);
             return 0;
         }
         filterConstant = k;

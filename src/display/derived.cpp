@@ -15,6 +15,7 @@ int sourceList[MAX_WINDOWS];
 int sourceCount = 0;
 std::vector<double> workValue;
 std::vector<double> workTime;
+std::vector<char> workMissing;
 int workCount = 0;
 int workSource = -1;
 std::string sourceTitle;
@@ -54,51 +55,90 @@ std::string DerivedTitle(int kind, int lang, const std::string &source) {
     return std::string(PREFIX[kind][lang]) + JOINER[lang] + source;
 }
 
-void MakeWorkCopy(const WindowRecord &source, std::vector<double> *time,
-                  std::vector<double> *value) {
+void MakeWorkCopy(const WindowRecord &source, std::vector<double> *time, std::vector<double> *value,
+                  std::vector<char> *missing) {
     int n = std::clamp(source.count, 0, MAX_SAMPLES);
     time->assign(n + 1, 0.0);
     value->assign(n + 1, 0.0);
-    std::vector<bool> gap(n, false);
-    if (source.hasGaps) {
-        // The list rises, so after its first entry a 0 marks its end.
-        for (int g = 0; g < MAX_GAPS; ++g) {
-            int index = source.gapIndex[g];
-            if (g > 0 && index <= source.gapIndex[g - 1]) break;
-            if (index >= 0 && index < n) gap[index] = true;
-        }
-    }
-    double held = 0.0;
+    missing->assign(n, 0);
+    const int gaps = GapCount(source);
+    for (int g = 0; g < gaps; ++g)
+        if (source.gapIndex[g] >= 0 && source.gapIndex[g] < n) (*missing)[source.gapIndex[g]] = 1;
     for (int j = 0; j < n; ++j) {
         (*time)[j] = source.time[j];
-        if (!gap[j]) held = source.value[j];
-        (*value)[j] = held;
+        (*value)[j] = (*missing)[j] ? 0.0 : source.value[j];
     }
 }
 
+std::vector<char> MissingSteps(const std::vector<char> &source, int count) {
+    count = std::clamp(count, 0, static_cast<int>(source.size()));
+    std::vector<char> out(count, 0);
+    for (int i = 1; i < count; ++i)
+        out[i] = source[i] || source[i - 1];
+    return out;
+}
+
+std::vector<char> MissingAverages(const std::vector<char> &source, int count, int k) {
+    count = std::clamp(count, 0, static_cast<int>(source.size()));
+    k = std::max(k, 1);
+    std::vector<char> out(count, 1);
+    int inWindow = 0; // missing samples among the last k
+    for (int i = 0; i < count; ++i) {
+        inWindow += source[i];
+        if (i >= k) inWindow -= source[i - k];
+        if (i >= k - 1) out[i] = inWindow > 0;
+    }
+    return out;
+}
+
+void ListMissingSamples(WindowRecord &w, const std::vector<char> &missing) {
+    const int n = std::min(w.count, static_cast<int>(missing.size()));
+    int listed = 0;
+    for (int i = 0; i < n; ++i) {
+        if (!missing[i]) continue;
+        if (listed == MAX_GAPS) {
+            w.count = i;
+            break;
+        }
+        w.gapIndex[listed++] = i;
+        w.value[i] = 0.0;
+    }
+    std::fill(w.gapIndex + listed, w.gapIndex + MAX_GAPS, 0);
+    w.hasGaps = listed > 0 ? 1 : 0;
+}
+
 void ComputePosition(const double *wt, const double *wv, int count, double f, double *time,
-                     double *value, double *total) {
+                     double *value, double *total, const char *missing) {
     if (count <= 0) return;
     time[0] = 0.0;
     value[0] = 0.0;
     total[0] = 0.0;
     for (int i = 1; i < count; ++i) {
+        time[i] = wt[i];
+        if (missing && missing[i]) {
+            value[i] = 0.0;
+            total[i] = total[i - 1]; // no distance that was not measured
+            continue;
+        }
         double a = f * wv[i], b = f * wv[i - 1], dt = wt[i] - wt[i - 1];
         value[i] = (a + b) * dt / 2;
         total[i] = total[i - 1] + (a + b) * dt / 2;
-        time[i] = wt[i];
     }
 }
 
 void ComputeAcceleration(const double *wt, const double *wv, int count, double f, double *time,
-                         double *value) {
+                         double *value, const char *missing) {
     if (count <= 0) return;
     time[0] = 0.0;
     value[0] = 0.0;
     for (int i = 1; i < count; ++i) {
+        time[i] = wt[i];
+        if (missing && missing[i]) {
+            value[i] = 0.0; // never a change across a gap
+            continue;
+        }
         double a = f * wv[i], b = f * wv[i - 1], dt = wt[i] - wt[i - 1];
         value[i] = (a - b) / dt;
-        time[i] = wt[i];
     }
 }
 
@@ -175,7 +215,7 @@ void TraitementFiltre(int listIndex, int kind) {
     int source = sourceList[listIndex];
     workSource = source;
     WindowRecord &s = windows[source];
-    MakeWorkCopy(s, &workTime, &workValue);
+    MakeWorkCopy(s, &workTime, &workValue, &workMissing);
     sourceTitle = s.title;
     workCount = s.count;
     if (kind == KIND_POSITION && PositionAllowed(s.measureType)) {
@@ -196,14 +236,13 @@ void TraitementFiltre(int listIndex, int kind) {
 
 void AffichageSecond(int source, int kind) {
     if (source < 0 || source >= windowCount || kind < KIND_POSITION || kind > KIND_AVERAGE) return;
-    Gestion_fenetre(menuBar, MENU_TILE, nullptr, mainPanel);
     const WindowRecord &s = windows[source];
     double f = IsSpeed(s.measureType) ? 1.0 / 60.0 : 1.0;
     std::string title = DerivedTitle(kind, language, sourceTitle);
     Nouvelle_fenetre(title);
     currentWindow = windowCount - 1;
     WindowRecord &w = windows[currentWindow];
-    w.count = std::min(s.count, workCount);
+    w.count = std::clamp(std::min(s.count, workCount), 0, static_cast<int>(workMissing.size()));
     w.interval = s.interval;
     w.measureType = s.measureType;
     w.coefficient = s.coefficient;
@@ -219,6 +258,9 @@ void AffichageSecond(int source, int kind) {
     w.isPosition = kind == KIND_POSITION;
     w.isAcceleration = kind == KIND_ACCELERATION;
     w.isAverage = kind == KIND_AVERAGE;
+    // The window keeps the constant it was made with; the global one is only
+    // what the popup proposes next.
+    w.averageConstant = kind == KIND_AVERAGE ? std::max(filterConstant, 1) : 0;
     CopyText(w.title, sizeof w.title, title);
 
     delete[] w.total;
@@ -226,19 +268,29 @@ void AffichageSecond(int source, int kind) {
     w.total = kind == KIND_AVERAGE ? nullptr : new double[w.count + 1]();
     std::fill(w.value, w.value + MAX_SAMPLES, 0.0);
     std::fill(w.time, w.time + MAX_SAMPLES, 0.0);
-    if (kind == KIND_POSITION) {
-        ComputePosition(workTime.data(), workValue.data(), w.count, f, w.time, w.value, w.total);
-    } else if (kind == KIND_ACCELERATION) {
-        ComputeAcceleration(workTime.data(), workValue.data(), w.count, f, w.time, w.value);
-    } else {
+    // A sample computed from a missing one is missing too.
+    std::vector<char> missing;
+    if (kind == KIND_AVERAGE) {
         SetWaitCursor(1);
-        MovingAverage(workValue.data(), w.count, filterConstant, w.value);
+        missing = MissingAverages(workMissing, w.count, w.averageConstant);
+        MovingAverage(workValue.data(), w.count, w.averageConstant, w.value);
         std::copy(workTime.begin(), workTime.begin() + w.count, w.time);
+    } else {
+        missing = MissingSteps(workMissing, w.count);
+        if (kind == KIND_POSITION)
+            ComputePosition(workTime.data(), workValue.data(), w.count, f, w.time, w.value, w.total,
+                            missing.data());
+        else
+            ComputeAcceleration(workTime.data(), workValue.data(), w.count, f, w.time, w.value,
+                                missing.data());
     }
+    ListMissingSamples(w, missing);
     std::string text;
     FormatValue(w.measureType, w.count > 0 ? w.value[w.count - 1] : 0.0, &text); // sets the unit
 
     ShowNewRecording(true);
+    // Tiled once it exists, so that it never opens on top of the others.
+    Gestion_fenetre(menuBar, MENU_TILE, nullptr, mainPanel);
     Gestion_fenetre(menuBar, MENU_WINDOW_REFRESH, nullptr, mainPanel);
     SetWaitCursor(0);
 }

@@ -76,6 +76,7 @@ struct WindowRecord {
     int16_t sourceWindow;
     int32_t gapIndex[MAX_GAPS];
     int32_t hasGaps;
+    int32_t averageConstant; // K of a moving-average display, 0 in other slots
 };
 
 extern WindowRecord windows[MAX_WINDOWS];
@@ -106,16 +107,25 @@ int TracerCourbe(const double *value, const double *time, int colour, int slot);
 // whose visible span holds it, from its first sample.
 void FitToWindow();
 // The end of every producer of a window: value range, axis labels, curve,
-// and the zoom that shows the whole recording. rangeFixed: plot yMin..yMax.
+// and the zoom that shows the whole recording. A new curve always gets the
+// automatic axis (yMin .. yMax become the data's bounds), whatever the flag.
 void ShowNewRecording(bool rangeFixed);
 // Seconds of time axis a zoom magnification shows.
 double VisibleSpan(double zoomSpan);
 // The highest zoom level whose visible span holds a duration (0 when none does).
 int FitZoomLevel(double duration);
 
-// Value range made visible when its bounds agree to the integer and to one
-// decimal (a flat curve): widened by 0.1 on each side. True when widened.
+// A flat value range (no spread, or one negligible beside its magnitude)
+// made visible: widened by a tenth of its magnitude on each side, or by 0.1
+// around 0. True when widened.
 bool WidenFlatRange(double *lo, double *hi);
+// Share of the data's spread left free above and below the curve on an
+// automatic value axis, so that extremes do not lie on the frame.
+constexpr double AXIS_MARGIN = 0.05;
+// The value axis of a slot: yMin .. yMax as stored while the range is fixed;
+// otherwise the data's range (missing samples left out), a flat one widened,
+// with a margin. Notes the data's bounds in yMin and yMax where those are 0.0.
+void ValueAxisRange(WindowRecord &w, double *lo, double *hi);
 // Zoom indicator text: "X 5" or "/ 20".
 std::string ZoomText(double span);
 
@@ -153,6 +163,7 @@ extern int sourceCount; // lines of the source list
 // Work copy of the chosen source, made by TraitementFiltre.
 extern std::vector<double> workValue;
 extern std::vector<double> workTime;
+extern std::vector<char> workMissing; // 1 for each sample the source lacks
 extern int workCount;
 extern int workSource;
 extern std::string sourceTitle;
@@ -168,17 +179,30 @@ int StopImport(int panel, int control, int event, void *callbackData, int eventD
 
 bool PositionAllowed(int measureType);
 bool AccelerationAllowed(int measureType);
-// Samples of a slot with every listed gap holding the last valid value
-// before it (0.0 before the first); times stay the samples' own.
-void MakeWorkCopy(const WindowRecord &source, std::vector<double> *time,
-                  std::vector<double> *value);
+// Samples of a slot, and which of them are missing (listed gaps, whose
+// value stays 0.0); times stay the samples' own.
+void MakeWorkCopy(const WindowRecord &source, std::vector<double> *time, std::vector<double> *value,
+                  std::vector<char> *missing);
+// Samples of a position or acceleration display that are missing: each step
+// needs both of its samples. Sample 0 stands for no step and is never missing.
+std::vector<char> MissingSteps(const std::vector<char> &sourceMissing, int count);
+// Samples of a moving average over k that are missing: the first k-1, and
+// every one whose k samples include a missing one.
+std::vector<char> MissingAverages(const std::vector<char> &sourceMissing, int count, int k);
+// Lists the missing samples of a slot in its gap list (their values become
+// 0.0). Past MAX_GAPS of them the slot ends at the first one the list cannot
+// hold, so that no unlisted one is ever shown as a reading.
+void ListMissingSamples(WindowRecord &w, const std::vector<char> &missing);
 // Distance covered in each step (trapezoid rule) and its running total;
 // sample 0 is (0, 0). f scales the values (1/60 turns a per-minute speed).
+// A missing step (missing[i], may be null) is 0.0 and adds nothing: the
+// total carries on from the last measured one.
 void ComputePosition(const double *workTime, const double *workValue, int count, double f,
-                     double *time, double *value, double *total);
-// Change of value per unit of time between successive samples; sample 0 is (0, 0).
+                     double *time, double *value, double *total, const char *missing);
+// Change of value per unit of time between successive samples; sample 0 is
+// (0, 0); a missing step (missing[i], may be null) is 0.0.
 void ComputeAcceleration(const double *workTime, const double *workValue, int count, double f,
-                         double *time, double *value);
+                         double *time, double *value, const char *missing);
 // "Position curve" + " of  " + title, in the given language.
 std::string DerivedTitle(int kind, int lang, const std::string &source);
 
@@ -187,7 +211,9 @@ constexpr int CONSTANT_OK = 2;
 constexpr int CONSTANT_QUIT = 3;
 constexpr int CONSTANT_VALUE = 4;
 extern int filterConstant; // last accepted K, proposed again; 0 until the first use
-extern int constantPanel;  // the open constant popup, 0 when closed
+// The largest K: its first K-1 samples are missing and must fit the gap list.
+constexpr int MAX_FILTER_CONSTANT = MAX_GAPS + 1;
+extern int constantPanel; // the open constant popup, 0 when closed
 
 // Opens the modal constant popup for the work copy of the chosen source.
 void OpenConstantPopup();

@@ -26,12 +26,29 @@ std::string Trimmed(const char *text) {
 } // namespace
 
 bool WidenFlatRange(double *lo, double *hi) {
-    bool sameUnits = std::trunc(std::fabs(*lo)) == std::trunc(std::fabs(*hi));
-    bool sameTenths = std::trunc(std::fabs(10 * *lo)) == std::trunc(std::fabs(10 * *hi));
-    if (!sameUnits || !sameTenths) return false;
-    *lo -= 0.1;
-    *hi += 0.1;
+    const double magnitude = std::max(std::fabs(*lo), std::fabs(*hi));
+    // Below a millionth of the values the spread is no more than rounding.
+    if (*hi - *lo > 1e-6 * magnitude) return false;
+    const double room = magnitude > 0 ? 0.1 * magnitude : 0.1;
+    *lo -= room;
+    *hi += room;
     return true;
+}
+
+void ValueAxisRange(WindowRecord &w, double *lo, double *hi) {
+    if (w.yRangeFixed) {
+        *lo = w.yMin;
+        *hi = w.yMax;
+        if (!(*lo < *hi)) WidenFlatRange(lo, hi); // equal bounds make no axis
+        return;
+    }
+    SampleRange(w, lo, hi);
+    if (w.yMax == 0.0) w.yMax = *hi;
+    if (w.yMin == 0.0) w.yMin = *lo;
+    if (WidenFlatRange(lo, hi)) return;
+    const double margin = AXIS_MARGIN * (*hi - *lo);
+    *lo -= margin;
+    *hi += margin;
 }
 
 double VisibleSpan(double zoomSpan) {
@@ -58,15 +75,7 @@ int TracerCourbe(const double *value, const double *time, int colour, int slot) 
     if (slot < 0 || slot >= MAX_WINDOWS) return UIEOperationFailed;
     WindowRecord &w = windows[slot];
     double lo = 0.0, hi = 0.0;
-    if (!w.yRangeFixed) {
-        SampleRange(w, &lo, &hi);
-        if (w.yMax == 0.0) w.yMax = hi;
-        if (w.yMin == 0.0) w.yMin = lo;
-    } else {
-        lo = w.yMin;
-        hi = w.yMax;
-    }
-    if (WidenFlatRange(&lo, &hi)) w.yRangeFixed = 0;
+    ValueAxisRange(w, &lo, &hi);
     SetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_LEFT_YAXIS, VAL_MANUAL, lo, hi);
     SetCtrlAttribute(w.panel, WINDOW_GRAPH, ATTR_YNAME, Trimmed(SlotUnitText(w)));
     // A curve drawn again (tile, colours, scales, print) keeps its measuring
@@ -131,15 +140,14 @@ void FitToWindow() {
     ZoomUpdate(w, w.count > 0 ? w.time[0] : 0.0);
 }
 
-void ShowNewRecording(bool rangeFixed) {
+void ShowNewRecording(bool) {
     if (currentWindow < 0) return;
     WindowRecord &w = windows[currentWindow];
     SampleRange(w, &w.yMin, &w.yMax);
     for (int attribute : {ATTR_XLABEL_VISIBLE, ATTR_YLABEL_VISIBLE, ATTR_XUSE_LABEL_STRINGS})
         SetCtrlAttribute(w.panel, WINDOW_GRAPH, attribute, 1);
-    w.yRangeFixed = rangeFixed ? 1 : 0;
+    w.yRangeFixed = 0; // the data's own range, with its margin: no range the user fixed
     TracerCourbe(w.value, w.time, w.curveColour, currentWindow);
-    w.yRangeFixed = 0; // the data's own range, not one the user fixed
     FitToWindow();
 }
 

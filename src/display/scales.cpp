@@ -46,8 +46,9 @@ void OpenScalePopup() {
     }
     scalesPopup = panel;
     TranslateScalesDialog(panel);
-    double lo = 0, hi = 0;
-    GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_LEFT_YAXIS, nullptr, &lo, &hi);
+    // The numbers of the range, not the axis with its margin.
+    double lo = w.yMin, hi = w.yMax;
+    if (w.yRangeFixed == 0) SampleRange(w, &lo, &hi);
     SetCtrlVal(panel, SCALES_MODE, w.yRangeFixed == 0 ? SCALE_AUTOMATIC : SCALE_MANUAL);
     SetCtrlVal(panel, SCALES_MIN, lo);
     SetCtrlVal(panel, SCALES_MAX, hi);
@@ -72,13 +73,18 @@ int Echelle(int panel, int control, int event, void *, int, int) {
         CloseScales(panel);
         if (currentWindow < 0) break;
         WindowRecord &w = windows[currentWindow];
-        // Equal bounds would make no axis: they get the room a flat curve gets.
-        if (mode == SCALE_MANUAL && !(lo < hi)) WidenFlatRange(&lo, &hi);
-        w.yMax = hi;
-        w.yMin = lo;
-        SetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_LEFT_YAXIS,
-                           mode == SCALE_MANUAL ? VAL_MANUAL : VAL_AUTOSCALE, lo, hi);
-        w.yRangeFixed = mode == SCALE_MANUAL ? 1 : 0;
+        if (mode == SCALE_MANUAL) {
+            // Equal bounds would make no axis: they get the room a flat curve gets.
+            if (!(lo < hi)) WidenFlatRange(&lo, &hi);
+            w.yMax = hi;
+            w.yMin = lo;
+            w.yRangeFixed = 1;
+        } else {
+            SampleRange(w, &w.yMin, &w.yMax);
+            w.yRangeFixed = 0;
+        }
+        ValueAxisRange(w, &lo, &hi);
+        SetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_LEFT_YAXIS, VAL_MANUAL, lo, hi);
         ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
         break;
     }

@@ -216,7 +216,7 @@ bool FillSheet() {
     const bool shown = ShowProgress();
     ClearStopRequests();
     bool ok = true;
-    for (const SheetCell &cell : HeaderCells(w, language, filterConstant))
+    for (const SheetCell &cell : HeaderCells(w, language, w.averageConstant))
         if (ok && WriteSheetCell(excelRange, cell) < 0) ok = false;
 
     importRunning = 1;

@@ -68,31 +68,30 @@ std::string Format_nombre(const std::string &text, double x, int mode) {
         std::string digits = M.size() > e + 2 ? M.substr(e + 2, 3) : "";
         return mantissa + marker + std::to_string(std::atoi(digits.c_str()));
     }
-    // Cuts that never reach into the integer part.
+    // Six characters for a positive number, seven (room for the sign) for
+    // the others; the integer part is never cut.
+    const std::size_t width = x > 0 ? 6 : (L > 6 ? 7 : L);
+    if (M.size() <= width) return M;
+    if (mode != 1) {
+        std::size_t point = M.find('.');
+        std::size_t integerPart = point == std::string::npos ? M.size() : point;
+        M.resize(std::max(width, integerPart));
+        return M;
+    }
+    // As many decimals as the width holds, rounded at the last one shown, so
+    // that every digit printed is right; a carry may take one decimal more room.
     std::size_t point = M.find('.');
     std::size_t integerPart = point == std::string::npos ? M.size() : point;
-    auto cut = [&](std::size_t n) {
-        if (M.size() > n) M.resize(std::max(n, integerPart));
-    };
-    if (mode == 1) {
-        double f = std::fabs(x) - std::floor(std::fabs(x));
-        int d = 0;
-        while (f != 0.0) {
-            f = 10 * f - std::floor(10 * f);
-            ++d;
-            if (f < 0.0001) f = 0.0;
-        }
-        if (d >= 4) {
-            double f0 = std::fabs(x) - std::floor(std::fabs(x));
-            double k = std::fabs(x) < 1000 ? 1000 : 10;
-            double r = k * f0 - std::floor(k * f0);
-            double step = (1 - r) / k;
-            return FixedText(x > 0 ? x + step : x - step);
-        }
+    int decimals = static_cast<int>(width) - static_cast<int>(integerPart) - 1;
+    char buffer[400];
+    while (decimals >= 0) {
+        std::snprintf(buffer, sizeof buffer, "%#.*f", decimals, x);
+        if (std::strlen(buffer) <= width || decimals == 0) break;
+        --decimals;
     }
-    if (L > 6) cut(7);
-    if (x > 0) cut(6);
-    return M;
+    if (decimals < 0 || std::strlen(buffer) > width)
+        std::snprintf(buffer, sizeof buffer, "%.0f", x);
+    return buffer;
 }
 
 namespace {
@@ -139,16 +138,9 @@ void Afficher_valeurs(int slot) {
     int plot = -1, index = -1;
     GetGraphCursorIndex(w.panel, WINDOW_GRAPH, 1, &plot, &index);
     if (plot == -1 || index == -1 || plot != w.plotHandle || index >= w.count) return;
+    // The same axis the curve was drawn with.
     double lo = 0, hi = 0;
-    if (w.yRangeFixed == 0) {
-        SampleRange(w, &lo, &hi);
-        if (w.yMax == 0.0) w.yMax = hi;
-        if (w.yMin == 0.0) w.yMin = lo;
-    } else {
-        lo = w.yMin;
-        hi = w.yMax;
-    }
-    if (WidenFlatRange(&lo, &hi)) w.yRangeFixed = 1;
+    ValueAxisRange(w, &lo, &hi);
     SetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_LEFT_YAXIS, VAL_MANUAL, lo, hi);
 
     std::string text;

@@ -1,10 +1,14 @@
 // The moving average: its arithmetic against the in-order sums, and the
 // constant popup on real graph windows.
+#include "export/export.h"
+#include "link/link.h"
 #include "windows/graph_fixture.h"
 
 #include <QAbstractButton>
 #include <QWidget>
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -122,10 +126,14 @@ class AverageTest : public GraphWindowTest {
         GetMenuBarAttribute(menuBar, 30, ATTR_DIMMED, &dimmed);
         return dimmed != 0;
     }
+    // Values of a result, NAN for a missing sample.
     static void ExpectValues(const WindowRecord &w, const std::vector<double> &expected) {
         ASSERT_EQ(w.count, static_cast<int>(expected.size()));
         for (int i = 0; i < w.count; ++i) {
-            EXPECT_DOUBLE_EQ(w.value[i], expected[i]) << i;
+            EXPECT_EQ(IsGap(w, i), std::isnan(expected[i])) << "missing at " << i;
+            if (!std::isnan(expected[i])) {
+                EXPECT_DOUBLE_EQ(w.value[i], expected[i]) << i;
+            }
             EXPECT_EQ(w.time[i], 2.0 * i) << "the source's time at " << i;
         }
     }
@@ -150,7 +158,8 @@ TEST_F(AverageTest, AverageOverTwoOpensAWindowAtTheSourcesTimes) {
     EXPECT_EQ(w.total, nullptr) << "no running total: the export would show one";
     EXPECT_EQ(w.sourceWindow, src);
     EXPECT_EQ(w.interval, 2u);
-    ExpectValues(w, {0, 1.5, 2.5, 3.5, 4.5});
+    ExpectValues(w, {NAN, 1.5, 2.5, 3.5, 4.5});
+    EXPECT_EQ(w.averageConstant, 2);
 
     // The next use proposes the constant accepted last; Quit makes nothing.
     ChooseSource(src);
@@ -180,7 +189,7 @@ TEST_F(AverageTest, ConstantNotBelowTheCountIsRefusedAndCanBeCorrected) {
 
     Confirm(4); // the same source, not chosen again
     ASSERT_EQ(windowCount, 2);
-    ExpectValues(windows[1], {0, 0, 0, 2.5, 3.5});
+    ExpectValues(windows[1], {NAN, NAN, NAN, 2.5, 3.5});
 }
 
 TEST_F(AverageTest, ZeroCountsAsOneAndReproducesTheSource) {
@@ -201,6 +210,118 @@ TEST_F(AverageTest, NineWindowsRefuseBeforeThePopup) {
     EXPECT_EQ(constantPanel, 0);
     EXPECT_FALSE(MenusDimmed());
     EXPECT_EQ(windowCount, MAX_WINDOWS);
+}
+
+// The first K-1 samples are no average: missing, not 0, and out of the axis.
+TEST_F(AverageTest, LeadingSamplesAreMissingAndKeepOutOfTheAxis) {
+    std::vector<double> v(40);
+    for (int i = 0; i < 40; ++i)
+        v[i] = 1500 + (i % 2 ? 10 : -10);
+    int src = OpenRecording("steady", v, 2);
+    ChooseSource(src);
+    Confirm(10);
+    ASSERT_EQ(windowCount, 2);
+    const WindowRecord &w = windows[1];
+    EXPECT_EQ(w.count, 40) << "as many samples as the source";
+    ASSERT_EQ(GapCount(w), 9);
+    EXPECT_EQ(w.gapIndex[8], 8);
+    EXPECT_FALSE(IsGap(w, 9));
+    double lo = 0, hi = 0;
+    GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_LEFT_YAXIS, nullptr, &lo, &hi);
+    EXPECT_GT(lo, 1000) << "the axis is that of the averages, not pulled down to 0";
+    EXPECT_LT(hi, 2000);
+}
+
+// Samples 3 of a ramp missing: every average over it is missing too.
+TEST_F(AverageTest, AverageOverAMissingSampleIsMissing) {
+    int src = OpenRecording("ramp", {1, 2, 3, 0, 5, 6, 7}, 2, 0, {3});
+    ChooseSource(src);
+    Confirm(2);
+    ASSERT_EQ(windowCount, 2);
+    ExpectValues(windows[1], {NAN, 1.5, 2.5, NAN, NAN, 5.5, 6.5});
+}
+
+// The largest K whose leading missing samples the gap list holds is taken;
+// one more is refused with a message.
+TEST_F(AverageTest, ConstantBeyondTheGapListIsRefused) {
+    int src = OpenRecording("long", testsupport::RunUpCurve(MAX_SAMPLES), 1);
+    ChooseSource(src);
+    Expect("  Constant of the filter");
+    Confirm(MAX_FILTER_CONSTANT + 1);
+    ASSERT_FALSE(PopupLog().empty());
+    EXPECT_EQ(PopupLog().back().text, "The constant must not exceed 60001 measurements");
+    EXPECT_EQ(windowCount, 1);
+    EXPECT_EQ(ShownConstant(), MAX_FILTER_CONSTANT);
+    Confirm(MAX_FILTER_CONSTANT);
+    ASSERT_EQ(windowCount, 2);
+    const WindowRecord &w = windows[1];
+    EXPECT_EQ(w.count, MAX_SAMPLES);
+    EXPECT_EQ(GapCount(w), MAX_GAPS);
+    EXPECT_FALSE(IsGap(w, MAX_GAPS));
+}
+
+// Averages over 3 and over 2 of one recording: each window keeps its own
+// constant, through the move of slots when a window before it closes.
+TEST_F(AverageTest, EachAverageKeepsItsOwnConstant) {
+    OpenRecording("first", {1, 2, 3});
+    int src = OpenRecording("ramp", {1, 2, 3, 4, 5}, 2);
+    ChooseSource(src);
+    Confirm(3);
+    ChooseSource(src);
+    Confirm(2);
+    ASSERT_EQ(windowCount, 4);
+    EXPECT_EQ(filterConstant, 2) << "the popup proposes the last one";
+    EXPECT_EQ(windows[2].averageConstant, 3);
+    EXPECT_EQ(windows[3].averageConstant, 2);
+    currentWindow = 0;
+    Fermer_fenetre();
+    ASSERT_EQ(windowCount, 3);
+    EXPECT_EQ(windows[1].averageConstant, 3);
+    EXPECT_EQ(windows[2].averageConstant, 2);
+    EXPECT_EQ(windows[0].averageConstant, 0) << "a recording has none";
+}
+
+// Average A over 3, then B over 2, then A exported: its workbook names 3,
+// read back by an independent reader.
+TEST_F(AverageTest, WorkbookOfAnAverageShowsItsOwnConstant) {
+    testsupport::CopyFromProgramDir("velorind.xl", dir.path());
+    spreadsheetPanel = LoadPanel(0, ResourceFile(), PANEL_SPREADSHEET);
+    progressPanel = LoadPanel(0, ResourceFile(), PANEL_PROGRESS);
+    ASSERT_GT(spreadsheetPanel, 0);
+    ASSERT_GT(progressPanel, 0);
+    spreadsheetDir = dir.path();
+    int src = OpenRecording("ramp", {1, 2, 3, 4, 5}, 2);
+    ChooseSource(src);
+    Confirm(3);
+    const int a = currentWindow;
+    ChooseSource(src);
+    Confirm(2);
+    currentWindow = a;
+    auto click = [](int control) {
+        qobject_cast<QAbstractButton *>(CtrlWidget(spreadsheetPanel, control))->click();
+    };
+    Gestion_import(menuBar, MENU_SPREADSHEET_EXPORT, nullptr, mainPanel);
+    click(EXCEL_RUN);
+    ASSERT_EQ(excelStarted, 1);
+    Expect("Save", VAL_NEW_FILE_SELECTED, dir.file("a.xlsx"));
+    click(EXCEL_EXPORT);
+    Expect("EXCEL Sheet");
+    click(EXCEL_QUIT);
+    RemovePopup(1);
+    DiscardPanel(spreadsheetPanel);
+    DiscardPanel(progressPanel);
+    spreadsheetPanel = progressPanel = 0;
+
+    const std::string command = "/usr/bin/python3 -c \"import openpyxl,sys\n"
+                                "ws=openpyxl.load_workbook(sys.argv[1]).worksheets[0]\n"
+                                "print(str(ws.cell(5, 6).value).strip())\" '" +
+                                dir.file("a.xlsx") + "'";
+    std::FILE *pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[256] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, pipe), nullptr);
+    EXPECT_EQ(pclose(pipe), 0);
+    EXPECT_STREQ(line, "3\n") << "the constant of the exported window, not the last one used";
 }
 
 // The popup in English and German (pictures with VELORINDER_PICTURES=<dir>).

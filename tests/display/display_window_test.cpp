@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QMouseEvent>
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -20,16 +21,43 @@ class DisplayTest : public GraphWindowTest {
     }
 };
 
-TEST_F(DisplayTest, CurveRangeOfANearlyFlatRecordingIsWidened) {
-    int s = OpenRecording("flat", {5.21, 5.24, 5.22});
-    windows[s].yMin = windows[s].yMax = 0.0;
-    windows[s].yRangeFixed = 0;
-    TracerCourbe(windows[s].value, windows[s].time, 0, s);
+// A plateau at the maximum and the minimum stay off the frame; the margin is
+// a share of the data's spread, so a small signal is not flattened.
+TEST_F(DisplayTest, AutomaticAxisLeavesAMarginAroundTheCurve) {
+    const std::vector<std::vector<double>> curves = {
+        {1000, 1500, 1500, 1500, 1200}, {-0.0025, 0.0025, -0.0025, 0.001}, {5.21, 5.24, 5.22}};
+    for (const auto &curve : curves) {
+        int s = OpenRecording("plateau", curve);
+        const double dataLo = *std::min_element(curve.begin(), curve.end());
+        const double dataHi = *std::max_element(curve.begin(), curve.end());
+        double lo = 0, hi = 0;
+        Range(s, VAL_LEFT_YAXIS, &lo, &hi);
+        EXPECT_NEAR(hi - dataHi, AXIS_MARGIN * (dataHi - dataLo), 1e-12) << dataHi;
+        EXPECT_NEAR(dataLo - lo, AXIS_MARGIN * (dataHi - dataLo), 1e-12) << dataLo;
+        EXPECT_EQ(windows[s].yMax, dataHi) << "the data's bounds are kept, not the axis";
+        EXPECT_EQ(windows[s].yRangeFixed, 0);
+        // The readout sets the same axis.
+        Gestion_affichage(menuBar, MENU_LEGEND, nullptr, mainPanel);
+        double lo2 = 0, hi2 = 0;
+        Range(s, VAL_LEFT_YAXIS, &lo2, &hi2);
+        EXPECT_EQ(std::make_pair(lo2, hi2), std::make_pair(lo, hi));
+        Fermer_fenetre();
+    }
+}
+
+// A plateau at the maximum, with the legend (VELORINDER_PICTURES=<dir>).
+TEST_F(DisplayTest, PictureOfAPlateauAtTheMaximum) {
+    std::vector<double> v(240);
+    for (int i = 0; i < 240; ++i)
+        v[i] = i < 60 ? 25 * i : i < 180 ? 1500 : 1500 - 25 * (i - 180);
+    int s = OpenRecording("plateau", v);
+    Gestion_affichage(menuBar, MENU_LEGEND, nullptr, mainPanel);
     double lo = 0, hi = 0;
     Range(s, VAL_LEFT_YAXIS, &lo, &hi);
-    EXPECT_NEAR(lo, 5.11, 1e-9);
-    EXPECT_NEAR(hi, 5.34, 1e-9);
-    EXPECT_EQ(windows[s].yMax, 5.24) << "the data's bounds are kept, not the widened ones";
+    EXPECT_GT(hi, 1500);
+    if (const char *out = std::getenv("VELORINDER_PICTURES")) {
+        EXPECT_TRUE(SavePicture(std::string(out) + "/plateau.png"));
+    }
 }
 
 TEST_F(DisplayTest, ZoomStopsAtBothEndsOfTheTable) {
@@ -159,6 +187,22 @@ TEST_F(ScalesTest, ManualRangeEnteredUpsideDownIsExchanged) {
     EXPECT_EQ(hi, 10) << "Quit changes nothing";
 }
 
+TEST_F(ScalesTest, AutomaticRangeShowsTheDataNotTheMargin) {
+    int s = OpenRecording("speeds", {100, 400, 250});
+    OpenByDoubleClick(s);
+    double shownLo = 0, shownHi = 0;
+    GetCtrlVal(scalesPopup, 6, &shownLo);
+    GetCtrlVal(scalesPopup, 5, &shownHi);
+    EXPECT_EQ(shownLo, 100);
+    EXPECT_EQ(shownHi, 400);
+    Commit(3); // OK in automatic mode: the axis keeps its margin
+    double lo = 0, hi = 0;
+    Range(s, VAL_LEFT_YAXIS, &lo, &hi);
+    EXPECT_NEAR(lo, 100 - AXIS_MARGIN * 300, 1e-9);
+    EXPECT_NEAR(hi, 400 + AXIS_MARGIN * 300, 1e-9);
+    EXPECT_EQ(windows[s].yRangeFixed, 0);
+}
+
 TEST_F(DisplayTest, GraticuleTwiceLeavesTheGridAsItWas) {
     int s = OpenRecording("grid", {1, 2, 3});
     int before = GraphInt(s, ATTR_XGRID_VISIBLE);
@@ -243,12 +287,88 @@ TEST_F(DisplayTest, DerivedDisplaysFollowTheirSourceWhenSlotsMove) {
     EXPECT_EQ(windows[0].isPosition, 0) << "the mark is cleared on the right window";
 }
 
-TEST_F(DisplayTest, GapsAreHeldInADerivedDisplay) {
-    int src = OpenRecording("gappy", {60, 60, 0, 60}, 1, 1, {2});
+// 60 rpm steady with samples 2 and 5 missing.
+TEST_F(DisplayTest, AccelerationBreaksWhereItsSourceHasGaps) {
+    int src = OpenRecording("gappy", {60, 60, 0, 120, 120, 0, 120, 180}, 1, 0, {2, 5});
     Derive(src, KIND_ACCELERATION);
     ASSERT_EQ(windowCount, 2);
-    EXPECT_EQ(windows[1].value[2], 0.0) << "the gap holds 60: no false deceleration";
-    EXPECT_EQ(windows[1].value[3], 0.0);
+    WindowRecord &w = windows[1];
+    EXPECT_EQ(w.count, 8);
+    EXPECT_EQ(w.hasGaps, 1);
+    ASSERT_EQ(GapCount(w), 4);
+    const int expected[] = {2, 3, 5, 6};
+    for (int g = 0; g < 4; ++g)
+        EXPECT_EQ(w.gapIndex[g], expected[g]);
+    EXPECT_NEAR(w.value[7], 1.0, 1e-12);
+    EXPECT_EQ(w.value[3], 0.0);
+    EXPECT_EQ(w.yMax, 1.0) << "no jump from a gap's 0.0 in the range";
+    EXPECT_EQ(w.yMin, 0.0);
+    Gestion_affichage(menuBar, MENU_LEGEND, nullptr, mainPanel);
+    SetGraphCursor(w.panel, WINDOW_GRAPH, 1, 3, 0);
+    ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(CtrlText(w.panel, w.legendText[1]), "Y = ----- tr/s²");
+}
+
+TEST_F(DisplayTest, PositionOverAGapAddsNoUnmeasuredDistance) {
+    int src = OpenRecording("belt", {60, 60, 0, 60, 60}, 1, 1, {2});
+    Derive(src, KIND_POSITION);
+    ASSERT_EQ(windowCount, 2);
+    const WindowRecord &w = windows[1];
+    EXPECT_TRUE(IsGap(w, 2));
+    EXPECT_TRUE(IsGap(w, 3));
+    EXPECT_FALSE(IsGap(w, 4));
+    EXPECT_NEAR(w.total[4], 2.0, 1e-12) << "only the two measured steps of 1 m";
+}
+
+// A run-up with gaps, its acceleration and its average over 10, tiled, with
+// the legends (VELORINDER_PICTURES=<dir>): each derived curve breaks where
+// its source does, and the average's axis is that of its values.
+TEST_F(DisplayTest, PictureOfDerivedCurvesOfARecordingWithGaps) {
+    SetMainSize(760, 1200);
+    std::vector<double> v = testsupport::RunUpCurve(240);
+    std::vector<int> gaps = {70, 71, 72, 73, 74, 75, 150, 200};
+    for (int g : gaps)
+        v[g] = 0.0;
+    int src = OpenRecording("run-up with gaps", v, 1, 0, gaps);
+    Derive(src, KIND_ACCELERATION);
+    ASSERT_EQ(windowCount, 2);
+    EXPECT_TRUE(IsGap(windows[1], 76)) << "the step out of the gap";
+    Derive(src, KIND_AVERAGE);
+    ASSERT_GT(constantPanel, 0);
+    SetCtrlVal(constantPanel, CONSTANT_VALUE, 10);
+    qobject_cast<QAbstractButton *>(CtrlWidget(constantPanel, CONSTANT_OK))->click();
+    ASSERT_EQ(windowCount, 3);
+    const WindowRecord &average = windows[2];
+    EXPECT_TRUE(IsGap(average, 84)) << "its ten samples hold sample 75";
+    EXPECT_FALSE(IsGap(average, 85));
+    for (int i = 0; i < windowCount; ++i) {
+        currentWindow = i;
+        Gestion_affichage(menuBar, MENU_LEGEND, nullptr, mainPanel);
+        SetGraphCursor(windows[i].panel, WINDOW_GRAPH, 1, 72, 0);
+        ValCurseur(windows[i].panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
+        EXPECT_NE(CtrlText(windows[i].panel, windows[i].legendText[1]).find("-----"),
+                  std::string::npos)
+            << i;
+    }
+    if (const char *out = std::getenv("VELORINDER_PICTURES")) {
+        EXPECT_TRUE(SavePicture(std::string(out) + "/derived_with_gaps.png"));
+    }
+}
+
+TEST_F(DisplayTest, DerivedWindowIsTiledWithTheOthers) {
+    int src = OpenRecording("shaft", {600, 1200, 900, 950}, 2, 0);
+    OpenRecording("other", {1, 2, 3});
+    Derive(src, KIND_ACCELERATION);
+    ASSERT_EQ(windowCount, 3);
+    int Hm = 0, Wm = 0;
+    GetPanelAttribute(mainPanel, ATTR_HEIGHT, &Hm);
+    GetPanelAttribute(mainPanel, ATTR_WIDTH, &Wm);
+    Calcul_coordonnees_fenetre(Wm, Hm - 50);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(PanelInt(windows[i].panel, ATTR_TOP), tileTop[i] + AREA_TOP) << i;
+        EXPECT_EQ(PanelInt(windows[i].panel, ATTR_LEFT), tileLeft[i] + AREA_LEFT) << i;
+        EXPECT_EQ(PanelInt(windows[i].panel, ATTR_HEIGHT), tileHeight[i] - 25) << i;
+    }
 }
 
 } // namespace

@@ -28,10 +28,26 @@ TEST_F(NoWindow, FormatNombreExamples) {
     EXPECT_EQ(Format_nombre("1500.000000", 1500, 1), "1500.0");
     EXPECT_EQ(Format_nombre("-12.500000", -12.5, 1), "-12.500");
     EXPECT_EQ(Format_nombre("0.000000", 0, 1), "0.00000");
-    EXPECT_EQ(Format_nombre("3.141590", 3.14159, 1), "3.142000");
-    EXPECT_EQ(Format_nombre("1234.567800", 1234.5678, 1), "1234.600000");
-    EXPECT_EQ(Format_nombre("-3.141590", -3.14159, 1), "-3.142000");
     EXPECT_EQ(Format_nombre("12.5", 12.5, 0), "12.5") << "short texts are kept";
+}
+
+// Every digit shown is right: the value rounded at the last digit the
+// six (seven with a sign) characters hold, with no zeros it does not have.
+TEST_F(NoWindow, FormatNombreRoundsAtTheLastDigitShown) {
+    EXPECT_EQ(Format_nombre("3.141590", 3.14159, 1), "3.1416");
+    EXPECT_EQ(Format_nombre("1234.567800", 1234.5678, 1), "1234.6");
+    EXPECT_EQ(Format_nombre("-3.141590", -3.14159, 1), "-3.1416");
+    EXPECT_EQ(Format_nombre("0.001667", 0.0016667, 1), "0.0017");
+    EXPECT_EQ(Format_nombre("0.416670", 0.41667, 1), "0.4167");
+    EXPECT_EQ(Format_nombre("-0.416670", -0.41667, 1), "-0.4167");
+    EXPECT_EQ(Format_nombre("123.376000", 123.376, 1), "123.38") << "not cut to 123.37";
+    EXPECT_EQ(Format_nombre("1234.750000", 1234.75, 1), "1234.8");
+    EXPECT_EQ(Format_nombre("3.141000", 3.141, 1), "3.1410") << "a true zero is shown";
+    EXPECT_EQ(Format_nombre("9.999990", 9.99999, 1), "10.000") << "the carry takes a digit";
+    EXPECT_EQ(Format_nombre("99999.700000", 99999.7, 1), "100000");
+    std::string text;
+    Format_valeur(1, "Y = ", 0.41667, &text);
+    EXPECT_EQ(text, "Y = 0.4167  m/min");
 }
 
 TEST_F(NoWindow, FormatNombreNeverCutsIntegerDigits) {

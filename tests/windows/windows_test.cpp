@@ -326,15 +326,15 @@ TEST_F(LegendTest, VariationCursorsAreFreeAndPlacedAfresh) {
     EXPECT_NEAR(x2, xmin + (xmax - xmin) / 5, 1e-9);
 }
 
-TEST_F(LegendTest, ReadoutWidensANearlyFlatRange) {
+TEST_F(LegendTest, ReadoutKeepsTheAutomaticAxisOfTheCurve) {
     slot = OpenRecording("flat", {5.02, 5.05, 5.08, 5.04});
     WindowRecord &w = windows[slot];
     Gestion_affichage(menuBar, MENU_LEGEND, nullptr, mainPanel);
     double lo = 0, hi = 0;
     Range(slot, VAL_LEFT_YAXIS, &lo, &hi);
-    EXPECT_NEAR(lo, 4.92, 1e-9);
-    EXPECT_NEAR(hi, 5.18, 1e-9);
-    EXPECT_EQ(w.yRangeFixed, 1);
+    EXPECT_NEAR(lo, 5.02 - AXIS_MARGIN * 0.06, 1e-9);
+    EXPECT_NEAR(hi, 5.08 + AXIS_MARGIN * 0.06, 1e-9);
+    EXPECT_EQ(w.yRangeFixed, 0) << "the user fixed no range";
 }
 
 // A missing sample reads as missing, not as a stopped machine; pictures of
