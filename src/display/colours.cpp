@@ -32,6 +32,53 @@ constexpr int ITEM_GRATICULE = 5;
 constexpr int DEFAULT_COLOURS[COLOUR_ITEMS] = {0x000000, 0xC0C0C0, 0x000080, 0x00FF00,
                                                0xFFFF00, 0x000000, 0xFF0000};
 
+// The colours of one window as the popup found them, so that Cancel puts
+// back exactly those, whatever the settings hold.
+struct WindowColours {
+    int panel = 0;
+    int background = 0;
+    int graticule = 0;
+    int title = 0;
+    int cursor[3] = {0, 0, 0};
+};
+WindowColours before[MAX_WINDOWS];
+int beforeCount = 0;
+int beforeCurve = 0; // the current window's curveColour
+
+int CursorCount(int panel) {
+    int n = 0;
+    GetCtrlAttribute(panel, WINDOW_GRAPH, ATTR_NUM_CURSORS, &n);
+    return n;
+}
+
+void NoteColours() {
+    beforeCount = windowCount;
+    for (int i = 0; i < windowCount; ++i) {
+        WindowColours &c = before[i];
+        c.panel = windows[i].panel;
+        GetCtrlAttribute(c.panel, WINDOW_GRAPH, ATTR_PLOT_BGCOLOR, &c.background);
+        GetCtrlAttribute(c.panel, WINDOW_GRAPH, ATTR_GRID_COLOR, &c.graticule);
+        GetPanelAttribute(c.panel, ATTR_TITLE_BACKCOLOR, &c.title);
+        const int n = std::min(CursorCount(c.panel), 3);
+        for (int k = 0; k < n; ++k)
+            GetCursorAttribute(c.panel, WINDOW_GRAPH, k + 1, ATTR_CURSOR_COLOR, &c.cursor[k]);
+    }
+    beforeCurve = currentWindow >= 0 ? windows[currentWindow].curveColour : displayColours[0];
+}
+
+void RestoreColours() {
+    for (int i = 0; i < beforeCount && i < windowCount; ++i) {
+        const WindowColours &c = before[i];
+        if (windows[i].panel != c.panel) continue;
+        SetCtrlAttribute(c.panel, WINDOW_GRAPH, ATTR_PLOT_BGCOLOR, c.background);
+        SetCtrlAttribute(c.panel, WINDOW_GRAPH, ATTR_GRID_COLOR, c.graticule);
+        SetPanelAttribute(c.panel, ATTR_TITLE_BACKCOLOR, c.title);
+        const int n = std::min(CursorCount(c.panel), 3);
+        for (int k = 0; k < n; ++k)
+            SetCursorAttribute(c.panel, WINDOW_GRAPH, k + 1, ATTR_CURSOR_COLOR, c.cursor[k]);
+    }
+}
+
 int SelectedItem(int panel) {
     int item = -1;
     if (GetCtrlIndex(panel, COLOURS_LIST, &item) != 0) return -1;
@@ -64,11 +111,15 @@ void Confirm(int panel) {
     Gestion_fenetre(menuBar, MENU_TILE, nullptr, mainPanel);
 }
 
+// Nothing the popup tried stays: the curve is drawn again only when its
+// colour was changed, and every window gets back the colours it had.
 void Cancel(int panel) {
+    const bool curveTried = colourLive[ITEM_CURVE] != beforeCurve;
     std::copy_n(displayColours, COLOUR_ITEMS, colourLive);
-    ApplyAll();
     std::copy_n(displayColours, COLOUR_ITEMS, colourShown);
-    if (currentWindow >= 0) windows[currentWindow].curveColour = displayColours[ITEM_CURVE];
+    colourLive[ITEM_CURVE] = colourShown[ITEM_CURVE] = beforeCurve;
+    if (curveTried) AppliquerCouleur(ITEM_CURVE);
+    RestoreColours();
     ShowSelectedColour(panel);
     CloseColours(panel);
     if (currentWindow < 0) return;
@@ -85,6 +136,8 @@ void Cancel(int panel) {
     SetActivePanel(p);
     Repere_fenetre(p, EVENT_GOT_FOCUS, nullptr, 0, 0);
     Gestion_fenetre(menuBar, MENU_WINDOW_REFRESH, nullptr, mainPanel);
+    // The redraws above colour from the settings; the windows keep their own.
+    RestoreColours();
 }
 
 void ProposeDefaults(int panel) {
@@ -92,12 +145,6 @@ void ProposeDefaults(int panel) {
     std::copy_n(colourShown, COLOUR_ITEMS, colourLive);
     ApplyAll();
     ShowSelectedColour(panel);
-}
-
-int CursorCount(int panel) {
-    int n = 0;
-    GetCtrlAttribute(panel, WINDOW_GRAPH, ATTR_NUM_CURSORS, &n);
-    return n;
 }
 
 } // namespace
@@ -118,9 +165,14 @@ void AppliquerCouleur(int item) {
     }
     case ITEM_BACKGROUND:
     case ITEM_GRATICULE:
-        for (int i = 0; i < windowCount; ++i)
+        for (int i = 0; i < windowCount; ++i) {
             SetCtrlAttribute(windows[i].panel, WINDOW_GRAPH,
                              item == ITEM_BACKGROUND ? ATTR_PLOT_BGCOLOR : ATTR_GRID_COLOR, colour);
+            // The measuring cursor stays visible on the new background.
+            if (item == ITEM_BACKGROUND)
+                SetCursorAttribute(windows[i].panel, WINDOW_GRAPH, 1, ATTR_CURSOR_COLOR,
+                                   CursorColourOn(colour));
+        }
         break;
     case ITEM_TITLE:
         if (currentWindow >= 0)
@@ -151,11 +203,14 @@ void OpenColourPopup() {
     }
     coloursPanel = panel;
     TranslateColoursDialog(panel);
-    // The picker shows the curve's colour: the first item is the one selected.
-    SetCtrlIndex(panel, COLOURS_LIST, ITEM_CURVE);
-    SetCtrlVal(panel, COLOURS_PICKER, displayColours[ITEM_CURVE]);
+    NoteColours();
     std::copy_n(displayColours, COLOUR_ITEMS, colourShown);
     std::copy_n(displayColours, COLOUR_ITEMS, colourLive);
+    // The curve item is the current window's curve, in the colour it has.
+    colourShown[ITEM_CURVE] = colourLive[ITEM_CURVE] = beforeCurve;
+    // The picker shows the curve's colour: the first item is the one selected.
+    SetCtrlIndex(panel, COLOURS_LIST, ITEM_CURVE);
+    SetCtrlVal(panel, COLOURS_PICKER, colourShown[ITEM_CURVE]);
     Griser_menus(1);
     InstallPopup(panel);
     ProcessDrawEvents();

@@ -119,15 +119,38 @@ void CopyWindow() {
     DiscardBitmap(bitmap);
 }
 
+// Text without its outer blanks.
+std::string TrimmedTitle(const std::string &text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    std::size_t first = 0, last = text.size();
+    while (first < last && blank(text[first]))
+        ++first;
+    while (last > first && blank(text[last - 1]))
+        --last;
+    return text.substr(first, last - first);
+}
+
+// The new name is the recording's from then on: the title bar, the Window
+// menu and every later use of the slot's title (export, print, the source
+// list of the derived displays, the name proposed by Save). A blank answer
+// would leave the window nameless in all of them, so it keeps the old name.
 void RenameWindow() {
-    const WindowRecord &w = windows[currentWindow];
-    std::string title;
+    WindowRecord &w = windows[currentWindow];
+    std::string response;
     const int button = GenericMessagePopup(
-        Tr(RENAME_TITLE), Tr(RENAME_TEXT), "__OK", Tr(CANCEL_TEXT), "", &title, RENAME_LENGTH, 0,
+        Tr(RENAME_TITLE), Tr(RENAME_TEXT), "__OK", Tr(CANCEL_TEXT), "", &response, RENAME_LENGTH, 0,
         VAL_GENERIC_POPUP_INPUT_STRING, VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN2);
     if (button != VAL_GENERIC_POPUP_BTN1) return;
-    SetPanelAttribute(w.panel, ATTR_TITLE, title);
-    SetMenuBarAttribute(menuBar, w.menuItem, ATTR_ITEM_NAME, title);
+    std::string title = TrimmedTitle(response);
+    if (title.empty()) return;
+    // Cut to the field between two characters, never inside one.
+    std::size_t cut = std::min(title.size(), sizeof w.title - 1);
+    while (cut > 0 && cut < title.size() && (static_cast<unsigned char>(title[cut]) & 0xC0) == 0x80)
+        --cut;
+    title.resize(cut);
+    CopyText(w.title, sizeof w.title, title);
+    SetPanelAttribute(w.panel, ATTR_TITLE, w.title);
+    SetMenuBarAttribute(menuBar, w.menuItem, ATTR_ITEM_NAME, w.title);
 }
 
 // Up, down, right or left: the label moves one step within the margins.

@@ -93,10 +93,12 @@ void Save() {
         return;
     }
     SetWaitCursor(1);
+    // The recording is proposed under the window's name, in the dialog's folder.
+    const std::string proposal = SaveFileProposal(windows[currentWindow].title);
     std::string path;
     int chosen = VAL_NO_FILE_SELECTED;
     for (;;) {
-        chosen = FileSelectPopup(StartFolder(FolderKind::Recording), "*.vlr", "*.vlr",
+        chosen = FileSelectPopup(StartFolder(FolderKind::Recording), proposal, "*.vlr",
                                  Tr(SAVE_TITLE), VAL_OK_BUTTON, 0, 1, 1, 1, &path);
         if (chosen != VAL_EXISTING_FILE_SELECTED) break;
         if (AskYesNo(Tr(SAVE_TITLE), Tr(OVERWRITE_TEXT))) break;

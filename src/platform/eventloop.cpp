@@ -7,9 +7,11 @@
 #include <QFile>
 #include <QIcon>
 #include <QMdiSubWindow>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QPointer>
 #include <QResource>
 #include <QScreen>
 #include <QThread>
@@ -53,10 +55,64 @@ QIcon ProgramIcon() {
     return QIcon(pixmap);
 }
 
+// A double click belongs to the control that took its first press. The
+// system pairs two presses by time and distance alone, so when the first one
+// opens or closes a window under the pointer (a row of the import list opens
+// a graph), the second lands elsewhere as a double click; there it is an
+// ordinary press.
+class DoubleClickWatcher : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick) return false;
+        if (!watched->isWidgetType()) return false;
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        // A press a control left unhandled goes on to its parent, with the
+        // same time: only its first receiver counts.
+        const bool passedOn = mouse->timestamp() == lastTime_ && type == lastType_ &&
+                              lastReceiver_ && watched == lastReceiver_->parent();
+        lastReceiver_ = watched;
+        if (passedOn) return false;
+        lastTime_ = mouse->timestamp();
+        lastType_ = type;
+        if (type == QEvent::MouseButtonPress) {
+            firstPress_ = watched;
+            return false;
+        }
+        if (firstPress_ == watched) return false;
+        QMouseEvent press(QEvent::MouseButtonPress, mouse->position(), mouse->scenePosition(),
+                          mouse->globalPosition(), mouse->button(), mouse->buttons(),
+                          mouse->modifiers(), mouse->pointingDevice());
+        press.setTimestamp(mouse->timestamp());
+        lastReceiver_ = nullptr; // the press is a new one, for this watcher too
+        QApplication::sendEvent(watched, &press);
+        return true;
+    }
+
+  private:
+    QPointer<QObject> firstPress_;
+    QPointer<QObject> lastReceiver_;
+    quint64 lastTime_ = 0;
+    QEvent::Type lastType_ = QEvent::None;
+};
+
+void WatchDoubleClicks() {
+    static QPointer<DoubleClickWatcher> watcher;
+    if (watcher || !QApplication::instance()) return;
+    watcher = new DoubleClickWatcher(QApplication::instance());
+    QApplication::instance()->installEventFilter(watcher);
+}
+
 } // namespace
 
 int InitCVIRTE(int argc, char *argv[]) {
-    if (QApplication::instance()) return 1;
+    if (QApplication::instance()) {
+        WatchDoubleClicks();
+        return 1;
+    }
     static int count = argc;
     // The menu bar belongs in the main window, whatever the desktop offers.
     QApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
@@ -67,6 +123,7 @@ int InitCVIRTE(int argc, char *argv[]) {
     // Lets desktops match the windows to the installed menu entry and its icon.
     QGuiApplication::setDesktopFileName("org.velorinder.Velorinder");
     QApplication::setStyle("Fusion");
+    WatchDoubleClicks();
     return 1;
 }
 

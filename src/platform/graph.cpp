@@ -454,6 +454,12 @@ class GraphState : public QObject {
         }
         case QEvent::MouseButtonDblClick: {
             auto *me = static_cast<QMouseEvent *>(event);
+            if (me->button() == Qt::RightButton) {
+                // The graph fills its window: a right double click on it is the window's.
+                dragging_ = 0;
+                rt::DispatchPanelEvent(panel_, EVENT_RIGHT_DOUBLE_CLICK);
+                return true;
+            }
             if (me->button() != Qt::LeftButton) return false;
             dragging_ = 0;
             rt::DispatchCtrlEvent(panel_, control_, EVENT_LEFT_DOUBLE_CLICK);

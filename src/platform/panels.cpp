@@ -18,6 +18,7 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -25,6 +26,7 @@
 #include <QResource>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTimer>
 #include <QUiLoader>
 #include <map>
 #include <qcustomplot.h>
@@ -93,9 +95,12 @@ class PanelWatcher : public QObject {
                 return true;
             }
             if (!p->panelCallback.empty()) {
-                // The program decides what closing means; the window stays.
+                // The program decides what closing means; the window stays for
+                // now. It hears of the close box once the close has run its
+                // course, so that it may discard the panel.
                 event->ignore();
-                DispatchPanelEvent(handle_, EVENT_CLOSE);
+                QTimer::singleShot(0, QApplication::instance(),
+                                   [h = handle_] { DispatchPanelEvent(h, EVENT_CLOSE); });
                 return true;
             }
             if (p->isPopup) {
@@ -108,6 +113,13 @@ class PanelWatcher : public QObject {
         }
         case QEvent::WindowActivate:
             DispatchPanelEvent(handle_, EVENT_GOT_FOCUS);
+            break;
+        case QEvent::MouseButtonDblClick:
+            // A right double click that no control took is the panel's.
+            if (static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
+                DispatchPanelEvent(handle_, EVENT_RIGHT_DOUBLE_CLICK);
+                return true;
+            }
             break;
         default:
             break;

@@ -7,7 +7,9 @@
 #include "shell/shell.h"
 #include "toolbox/toolbox.h"
 
+#include <cctype>
 #include <cstring>
+#include <set>
 
 int tileTop[9];
 int tileLeft[9];
@@ -19,6 +21,12 @@ namespace {
 const char *const TEXT_WORD[5] = {"texte", "text", "text", "texto", "testo"};
 
 constexpr int NEW_GEOMETRY[4] = {70, 5, 220, 380};
+
+// Panels whose `geometry` holds the place they had when the full-screen
+// toggle enlarged them. Only those go back: a window that fills the area
+// otherwise (a single tiled window) has no earlier place to return to.
+// Tile and cascade give every window a new place and forget them.
+std::set<int> enlargedPanels;
 
 void Check(int slot, int on) {
     SetMenuBarAttribute(menuBar, windows[slot].menuItem, ATTR_CHECKED, on);
@@ -76,6 +84,8 @@ void Nouvelle_fenetre(const std::string &title) {
     SetCtrlAttribute(w.panel, WINDOW_GRAPH, ATTR_GRAPH_TEXT_COLOR, 0);
     SetPanelAttribute(w.panel, ATTR_TITLE_BACKCOLOR, displayColours[2]);
     SetCtrlAttribute(w.panel, WINDOW_GRAPH, ATTR_NUM_CURSORS, 1);
+    SetCursorAttribute(w.panel, WINDOW_GRAPH, 1, ATTR_CURSOR_COLOR,
+                       CursorColourOn(displayColours[1]));
 
     ScrollBar_ConvertFromGraph(w.panel, WINDOW_SCROLLBAR, ScrollBarCallback);
     ScrollBar_SetAttribute(w.panel, WINDOW_SCROLLBAR, kScrollBarAttrThickness, 16);
@@ -111,6 +121,7 @@ void Gestion_fenetre(int, int menuItem, void *, int) {
     if (currentWindow == -1) return;
     switch (menuItem) {
     case MENU_CASCADE:
+        enlargedPanels.clear();
         for (int i = 0; i < windowCount; ++i) {
             int p = windows[i].panel;
             HidePanel(p);
@@ -125,6 +136,7 @@ void Gestion_fenetre(int, int menuItem, void *, int) {
         }
         break;
     case MENU_TILE:
+        enlargedPanels.clear();
         Calcul_coordonnees_fenetre(Wm, Hm - 50);
         for (int i = 0; i < windowCount; ++i) {
             WindowRecord &w = windows[i];
@@ -179,11 +191,14 @@ void ToggleFullScreen(int p) {
     GetPanelAttribute(p, ATTR_WIDTH, &width);
     int32_t *g = windows[currentWindow].geometry;
     if (top == AREA_TOP && left == AREA_LEFT && height == Hm - 75 && width == Wm - 9) {
-        SetPanelAttribute(p, ATTR_TOP, g[0]);
-        SetPanelAttribute(p, ATTR_LEFT, g[1]);
-        SetPanelAttribute(p, ATTR_HEIGHT, g[2]);
-        SetPanelAttribute(p, ATTR_WIDTH, g[3]);
+        if (enlargedPanels.erase(p) != 0) {
+            SetPanelAttribute(p, ATTR_TOP, g[0]);
+            SetPanelAttribute(p, ATTR_LEFT, g[1]);
+            SetPanelAttribute(p, ATTR_HEIGHT, g[2]);
+            SetPanelAttribute(p, ATTR_WIDTH, g[3]);
+        }
     } else {
+        enlargedPanels.insert(p);
         g[0] = top;
         g[1] = left;
         g[2] = height;
@@ -236,10 +251,52 @@ int Repere_fenetre(int panel, int event, void *, int, int) {
     case EVENT_PANEL_SIZE:
         LayOut(panel);
         break;
+    case EVENT_CLOSE:
+        // The close box closes its own window, as File > Close closes the current one.
+        for (int i = 0; i < windowCount; ++i)
+            if (windows[i].panel == panel) {
+                Activate(panel);
+                Fermer_fenetre();
+                break;
+            }
+        break;
     default:
-        break; // the close box included: windows close through File > Close
+        break;
     }
     return 0;
+}
+
+int CursorColourOn(int background) {
+    const int r = (background >> 16) & 0xFF, g = (background >> 8) & 0xFF, b = background & 0xFF;
+    // Perceived brightness (ITU-R BT.601 weights), 0 .. 255000.
+    const int brightness = 299 * r + 587 * g + 114 * b;
+    return brightness > 127500 ? 0x000000 : 0xFFFFFF;
+}
+
+std::string SaveFileProposal(const std::string &title) {
+    std::string name;
+    for (char c : title) {
+        const auto u = static_cast<unsigned char>(c);
+        // Separators and what other systems refuse in a name become '_'.
+        const bool refused = u < 0x20 || u == 0x7F || std::strchr("/\\:*?\"<>|", c) != nullptr;
+        name += refused ? '_' : c;
+    }
+    const auto blank = [](char c) { return c == ' ' || c == '.'; };
+    // Outer blanks and dots: no hidden file, no name that ends in a dot.
+    std::size_t first = 0, last = name.size();
+    while (first < last && blank(name[first]))
+        ++first;
+    while (last > first && blank(name[last - 1]))
+        --last;
+    name = name.substr(first, last - first);
+    // A title taken from a file keeps its extension; the recording gets its own.
+    if (name.size() > 4) {
+        std::string ext = name.substr(name.size() - 4);
+        for (char &c : ext)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (ext == ".mon" || ext == ".vlr" || ext == ".tmp") name.resize(name.size() - 4);
+    }
+    return name.empty() ? "*.vlr" : name + ".vlr";
 }
 
 void Sauver_curseurs(int panel, double *x2, double *y2, double *x3, double *y3) {
@@ -301,6 +358,7 @@ void Fermer_fenetre() {
         DiscardCtrl(w.panel, w.legendFrame);
         w.legendFrame = 0;
     }
+    enlargedPanels.erase(w.panel);
     DiscardPanel(w.panel);
     DiscardMenuItem(menuBar, w.menuItem);
     delete[] w.total;

@@ -28,6 +28,12 @@ void Calcul_coordonnees_fenetre(int width, int height);
 int Repere_fenetre(int panel, int event, void *callbackData, int eventData1, int eventData2);
 void Fermer_fenetre();
 void Reactiver_fenetres();
+// The colour of the measuring cursor on a graph background: black on a light
+// one, white on a dark one, so that it never vanishes.
+int CursorColourOn(int background);
+// The name Save proposes for a window's recording: its title made a file
+// name, with ".vlr"; "*.vlr" when the title gives no name.
+std::string SaveFileProposal(const std::string &title);
 void Sauver_curseurs(int panel, double *x2, double *y2, double *x3, double *y3);
 void Restaurer_curseurs(int panel, double x2, double y2, double x3, double y3);
 

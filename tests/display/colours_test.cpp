@@ -114,12 +114,13 @@ TEST_F(ColoursTest, CurvePickRedrawsTheCurrentCurveAtOnce) {
     SavePictureOf(mainPanel, "colours_window_before.png");
     OpenColourPopup();
     ASSERT_GT(coloursPanel, 0);
-    EXPECT_EQ(PickerColour(), RED) << "the curve's item is selected, in the settings' colour";
+    EXPECT_EQ(PickerColour(), windows[s].curveColour)
+        << "the curve's item is selected, in the colour of the current curve";
     SavePictureOf(coloursPanel, "colours_popup.png");
 
     Expect("Select Color", 0); // cancelled in the colour dialog
     Click(6);
-    EXPECT_EQ(PickerColour(), RED);
+    EXPECT_EQ(PickerColour(), windows[s].curveColour);
     EXPECT_EQ(CountPixels(s, BLUE), 0);
 
     Pick(BLUE);
@@ -151,8 +152,9 @@ TEST_F(ColoursTest, ComingBackToAnItemShowsTheColourPickedForIt) {
     EXPECT_EQ(PickerColour(), BLUE);
 }
 
-TEST_F(ColoursTest, CancelRestoresTheColoursOfTheSettings) {
+TEST_F(ColoursTest, CancelPutsBackTheColoursTheWindowsHad) {
     int s = OpenRecording("speeds", testsupport::RunUpCurve(300));
+    const int curve = windows[s].curveColour;
     OpenColourPopup();
     EXPECT_TRUE(MenusDimmed());
     Pick(BLUE);
@@ -163,13 +165,46 @@ TEST_F(ColoursTest, CancelRestoresTheColoursOfTheSettings) {
     EXPECT_EQ(coloursPanel, 0);
     EXPECT_FALSE(MenusDimmed());
     EXPECT_EQ(GraphAttribute(s, ATTR_PLOT_BGCOLOR), 0xFFFFFF);
-    EXPECT_EQ(windows[s].curveColour, RED);
+    EXPECT_EQ(windows[s].curveColour, curve);
     EXPECT_EQ(CountPixels(s, BLUE), 0);
-    EXPECT_GT(CountPixels(s, RED), 50);
+    EXPECT_GT(CountPixels(s, curve), 50);
     EXPECT_EQ(GraphAttribute(s, ATTR_NUM_CURSORS), 1)
         << "the variation-cursor pair leaves them off";
     EXPECT_EQ(displayColours[0], RED);
     EXPECT_EQ(displayColours[1], 0xFFFFFF);
+}
+
+TEST_F(ColoursTest, CancelWithNothingChangedLeavesTheCurveInItsOwnColour) {
+    int s = OpenRecording("speeds", testsupport::RunUpCurve(300));
+    windows[s].curveColour = BLUE; // as its recording file gave it
+    Gestion_fenetre(menuBar, MENU_TILE, nullptr, mainPanel);
+    ASSERT_GT(CountPixels(s, BLUE), 50);
+    OpenColourPopup();
+    EXPECT_EQ(PickerColour(), BLUE) << "the curve item shows this window's curve";
+    Click(3);
+    EXPECT_EQ(windows[s].curveColour, BLUE);
+    EXPECT_GT(CountPixels(s, BLUE), 50);
+    EXPECT_EQ(CountPixels(s, RED), 0) << "not the settings' curve colour";
+    EXPECT_EQ(displayColours[0], RED);
+}
+
+TEST_F(ColoursTest, MeasuringCursorContrastsWithTheBackground) {
+    int s = OpenRecording("speeds", testsupport::RunUpCurve(300));
+    const auto cursorColour = [&] {
+        int colour = -1;
+        GetCursorAttribute(windows[s].panel, WINDOW_GRAPH, 1, ATTR_CURSOR_COLOR, &colour);
+        return colour;
+    };
+    EXPECT_EQ(cursorColour(), 0x000000) << "dark on the white graph of the settings";
+    OpenColourPopup();
+    SelectItem(1);
+    Pick(0x102040);
+    EXPECT_EQ(cursorColour(), 0xFFFFFF) << "light on a dark background";
+    Pick(0xFFFF80);
+    EXPECT_EQ(cursorColour(), 0x000000);
+    Pick(0x000080);
+    Click(3);
+    EXPECT_EQ(cursorColour(), 0x000000) << "Cancel gives back the white graph and its cursor";
 }
 
 TEST_F(ColoursTest, CancelKeepsVariationCursorsWhereTheUserPutThem) {

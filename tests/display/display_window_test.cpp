@@ -121,6 +121,10 @@ class ScalesTest : public DisplayTest {
         QWidget *graph = CtrlWidget(windows[slot].panel, WINDOW_GRAPH);
         ASSERT_NE(graph, nullptr);
         QPointF at(graph->width() / 2.0, graph->height() / 2.0);
+        // As the system sends it: the first press, then the double click.
+        QMouseEvent press(QEvent::MouseButtonPress, at, graph->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(graph, &press);
         QMouseEvent click(QEvent::MouseButtonDblClick, at, graph->mapToGlobal(at), Qt::LeftButton,
                           Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(graph, &click);

@@ -262,6 +262,48 @@ TEST_F(EditTest, RenameChangesTitleBarAndWindowMenu) {
     EXPECT_EQ(title, "Brake test 3") << "Cancel keeps the title";
 }
 
+TEST_F(EditTest, RenameNamesTheRecordingForWhatIsMadeOfItLater) {
+    int s = OpenRecording("old name", Ramp(20));
+    Expect("Rename Window", 1, "  Brake test 3 ");
+    Menu(MENU_RENAME_WINDOW);
+    EXPECT_STREQ(windows[s].title, "Brake test 3");
+    std::string title;
+    GetPanelAttribute(windows[s].panel, ATTR_TITLE, &title);
+    EXPECT_EQ(title, "Brake test 3");
+    // A position display made now is named after the new name.
+    sourceList[0] = s;
+    sourceCount = 1;
+    TraitementFiltre(0, KIND_POSITION);
+    ASSERT_EQ(windowCount, 2);
+    EXPECT_EQ(std::string(windows[1].title), DerivedTitle(KIND_POSITION, language, "Brake test 3"));
+}
+
+TEST_F(EditTest, BlankRenameKeepsTheName) {
+    int s = OpenRecording("old name", Ramp(20));
+    Expect("Rename Window", 1, "   ");
+    Menu(MENU_RENAME_WINDOW);
+    std::string title, item;
+    GetPanelAttribute(windows[s].panel, ATTR_TITLE, &title);
+    GetMenuBarAttribute(menuBar, windows[s].menuItem, ATTR_ITEM_NAME, &item);
+    EXPECT_EQ(title, "old name");
+    EXPECT_EQ(item, "old name");
+    EXPECT_STREQ(windows[s].title, "old name");
+}
+
+TEST_F(EditTest, LongRenameIsCutToTheTitleBetweenCharacters) {
+    int s = OpenRecording("old name", Ramp(20));
+    std::string accents;
+    for (int k = 0; k < 100; ++k)
+        accents += "\xC3\xA9"; // é
+    Expect("Rename Window", 1, accents);
+    Menu(MENU_RENAME_WINDOW);
+    const std::string kept = windows[s].title;
+    EXPECT_EQ(kept, accents.substr(0, 98)) << "49 whole characters fit in the field";
+    std::string title;
+    GetPanelAttribute(windows[s].panel, ATTR_TITLE, &title);
+    EXPECT_EQ(title, kept) << "the title bar shows the name the recording keeps";
+}
+
 TEST_F(EditTest, CopyPutsTheWindowImageOnTheClipboard) {
     int s = OpenRecording("copied", testsupport::RunUpCurve(300));
     QApplication::clipboard()->clear();

@@ -197,6 +197,15 @@ TEST_F(FileMenuTest, TimesThatStopRisingEndTheWindowsSamples) {
     EXPECT_EQ(windows[0].count, 3);
 }
 
+TEST_F(FileMenuTest, SaveProposesTheWindowsNameAsTheFileName) {
+    int s = OpenRecording("run", {1, 2, 3, 4, 5});
+    CopyText(windows[s].title, sizeof windows[s].title, "Brake test: 3");
+    SaveThroughMenu("", VAL_NO_FILE_SELECTED);
+    ASSERT_FALSE(PopupLog().empty());
+    EXPECT_EQ(PopupLog().back().kind, "file");
+    EXPECT_EQ(LastPopupText(), "Brake test_ 3.vlr");
+}
+
 TEST_F(FileMenuTest, SaveOverAnExistingFileAsksAndNoShowsTheDialogAgain) {
     OpenRecording("run", {1, 2, 3});
     std::string path = WriteRecording("old.vlr");

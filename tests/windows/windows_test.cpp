@@ -2,7 +2,9 @@
 // readouts of the legend and the scroll bar.
 #include "windows/graph_fixture.h"
 
+#include <QListWidget>
 #include <QMdiSubWindow>
+#include <QMouseEvent>
 #include <QScrollBar>
 
 #include <cstdlib>
@@ -35,23 +37,22 @@ TEST_F(GraphWindowTest, TileOfThreeWindowsInA650By1000MainWindow) {
     EXPECT_EQ(currentWindow, 2) << "tile leaves the last slot current";
 }
 
-TEST_F(GraphWindowTest, OneTiledWindowFillsTheAreaAndFullScreenGivesItsSizeBack) {
+TEST_F(GraphWindowTest, FullScreenKeepsAOneTiledWindowFillingTheArea) {
     OpenRecording("only", Ramp(100));
     int p = windows[0].panel;
-    EXPECT_EQ(PanelInt(p, ATTR_TOP), 70);
-    EXPECT_EQ(PanelInt(p, ATTR_LEFT), 5);
-    EXPECT_EQ(PanelInt(p, ATTR_HEIGHT), 650 - 75);
-    EXPECT_EQ(PanelInt(p, ATTR_WIDTH), 1000 - 9);
+    const auto fills = [&] {
+        return PanelInt(p, ATTR_TOP) == 70 && PanelInt(p, ATTR_LEFT) == 5 &&
+               PanelInt(p, ATTR_HEIGHT) == 650 - 75 && PanelInt(p, ATTR_WIDTH) == 1000 - 9;
+    };
+    ASSERT_TRUE(fills()) << "one tiled window fills the area";
     Gestion_fenetre(menuBar, MENU_FULL_SCREEN, nullptr, mainPanel);
-    EXPECT_EQ(PanelInt(p, ATTR_TOP), 70);
-    EXPECT_EQ(PanelInt(p, ATTR_LEFT), 5);
-    EXPECT_EQ(PanelInt(p, ATTR_HEIGHT), 220);
-    EXPECT_EQ(PanelInt(p, ATTR_WIDTH), 380);
+    EXPECT_TRUE(fills()) << "it has no smaller place of its own to go back to";
+    Gestion_fenetre(menuBar, MENU_CASCADE, nullptr, mainPanel);
     Gestion_fenetre(menuBar, MENU_FULL_SCREEN, nullptr, mainPanel);
-    EXPECT_EQ(PanelInt(p, ATTR_HEIGHT), 575) << "full screen again";
-    EXPECT_EQ(PanelInt(p, ATTR_WIDTH), 991);
+    EXPECT_TRUE(fills());
     Gestion_fenetre(menuBar, MENU_FULL_SCREEN, nullptr, mainPanel);
-    EXPECT_EQ(PanelInt(p, ATTR_HEIGHT), 220) << "and back to the size it had";
+    EXPECT_EQ(PanelInt(p, ATTR_HEIGHT), 325) << "back to the place it had before";
+    EXPECT_EQ(PanelInt(p, ATTR_WIDTH), 500);
 }
 
 TEST_F(GraphWindowTest, CascadeStepsTwentyPixelsAndHalvesTheMainWindow) {
@@ -118,6 +119,96 @@ TEST_F(GraphWindowTest, ClosingTheSecondOfFourMovesTheOthersDown) {
     std::string label;
     EXPECT_LT(GetMenuBarAttribute(menuBar, items[1], ATTR_ITEM_NAME, &label), 0)
         << "its Window menu entry is gone";
+}
+
+// Mouse events as the system sends them, each at its own time.
+class MouseTest : public GraphWindowTest {
+  protected:
+    void Send(QWidget *w, QEvent::Type type, Qt::MouseButton button) {
+        const QPointF at(w->width() / 2.0, w->height() / 2.0);
+        QMouseEvent e(type, at, w->mapToGlobal(at), button,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
+        e.setTimestamp(time_ += 100);
+        QApplication::sendEvent(w, &e);
+    }
+    void Click(QWidget *w, Qt::MouseButton button = Qt::LeftButton) {
+        Send(w, QEvent::MouseButtonPress, button);
+        Send(w, QEvent::MouseButtonRelease, button);
+    }
+    void DoubleClickEnd(QWidget *w, Qt::MouseButton button = Qt::LeftButton) {
+        Send(w, QEvent::MouseButtonDblClick, button);
+        Send(w, QEvent::MouseButtonRelease, button);
+    }
+    static QWidget *Graph(int slot) { return CtrlWidget(windows[slot].panel, WINDOW_GRAPH); }
+    void TearDown() override {
+        if (scalesPopup > 0) {
+            RemovePopup(0);
+            DiscardPanel(scalesPopup);
+            scalesPopup = 0;
+        }
+        GraphWindowTest::TearDown();
+    }
+
+  private:
+    quint64 time_ = 1000;
+};
+
+TEST_F(MouseTest, RightDoubleClickOnTheGraphTogglesFullScreen) {
+    OpenRecording("first", Ramp(100));
+    OpenRecording("second", Ramp(100));
+    const int p = windows[0].panel;
+    ASSERT_EQ(PanelInt(p, ATTR_HEIGHT), 300 - 25);
+    Click(Graph(0), Qt::RightButton);
+    DoubleClickEnd(Graph(0), Qt::RightButton);
+    EXPECT_EQ(currentWindow, 0);
+    EXPECT_EQ(PanelInt(p, ATTR_TOP), 70);
+    EXPECT_EQ(PanelInt(p, ATTR_HEIGHT), 650 - 75);
+    EXPECT_EQ(PanelInt(p, ATTR_WIDTH), 1000 - 9);
+    Click(Graph(0), Qt::RightButton);
+    DoubleClickEnd(Graph(0), Qt::RightButton);
+    EXPECT_EQ(PanelInt(p, ATTR_HEIGHT), 300 - 25) << "and back";
+}
+
+TEST_F(MouseTest, DoubleClickCountsOnlyWhereItsFirstPressLanded) {
+    OpenRecording("opened", Ramp(100));
+    // The first press lands on a list that then goes away (a row of the
+    // import list opens a recording); the second lands on the new graph.
+    auto *list = new QListWidget;
+    list->show();
+    Click(list->viewport());
+    delete list;
+    DoubleClickEnd(Graph(0));
+    EXPECT_EQ(scalesPopup, 0) << "an ordinary press, not a double click on the graph";
+    Click(Graph(0));
+    DoubleClickEnd(Graph(0));
+    EXPECT_GT(scalesPopup, 0) << "a double click on the graph still opens the scales";
+}
+
+TEST_F(GraphWindowTest, CloseBoxClosesItsWindowAsFileCloseDoes) {
+    for (const char *name : {"first", "second", "third"})
+        OpenRecording(name, Ramp(100));
+    const int first = windows[0].panel, second = windows[1].panel, third = windows[2].panel;
+    QWidget *frame = PanelWidget(second);
+    while (frame && !qobject_cast<QMdiSubWindow *>(frame))
+        frame = frame->parentWidget();
+    ASSERT_NE(frame, nullptr);
+    frame->close();
+    Settle();
+    EXPECT_EQ(windowCount, 2);
+    EXPECT_FALSE(PanelExists(second));
+    EXPECT_EQ(windows[0].panel, first);
+    EXPECT_EQ(windows[1].panel, third);
+    EXPECT_EQ(currentWindow, 1) << "the last window becomes current";
+    EXPECT_EQ(PopupTitles().size(), 0u) << "no question, as File > Close asks none";
+}
+
+TEST(SaveFileProposal, TitleBecomesAFileNameOfItsOwn) {
+    EXPECT_EQ(SaveFileProposal("Brake test 3"), "Brake test 3.vlr");
+    EXPECT_EQ(SaveFileProposal("  a/b\\c:d*e?f\"g<h>i|j\tk  "), "a_b_c_d_e_f_g_h_i_j_k.vlr");
+    EXPECT_EQ(SaveFileProposal("RECORD_3.MON"), "RECORD_3.vlr");
+    EXPECT_EQ(SaveFileProposal("../secret"), "_secret.vlr");
+    EXPECT_EQ(SaveFileProposal(std::string(18, ' ')), "*.vlr") << "a slot's blank title";
+    EXPECT_EQ(SaveFileProposal(".."), "*.vlr");
 }
 
 TEST_F(GraphWindowTest, NineWindowsRefuseATenth) {
