@@ -320,10 +320,9 @@ TEST_F(FileMenuTest, MissingUnreadableAndDamagedFilesAreNamedWithTheReason) {
     EXPECT_EQ(LastPopupText(),
               "No file found\n" + dir.file("gone.vlr") + ": No such file or directory");
     fs::create_directory(dir.file("folder.vlr"));
-    Expect("Error n° -122");
+    Expect("Error n° -116");
     Lire_fichier(dir.file("folder.vlr"));
-    EXPECT_EQ(LastPopupText(),
-              "Error openning file\n" + dir.file("folder.vlr") + ": Is a directory");
+    EXPECT_EQ(LastPopupText(), "No file found\n" + dir.file("folder.vlr") + ": Is a directory");
     for (const char *text : {"", "N\n00/00/0000 00:00\n1\n0\n0\n1\n0\n0\n\n\n",
                              "N\n00/00/0000 00:00\n1\n70000\n0\n1\n0\n0\n\n0\n1",
                              "N\n00/00/0000 00:00\n1\n3\n0\n1\n0\n0\n\nx y z\n1 2 3"}) {
