@@ -111,7 +111,11 @@ FUZZ_TARGET(open_file) {
     Lire_fichier(path);
     if (!readable) {
         FUZZ_CHECK(windowCount == 0);
-        FUZZ_CHECK_MSG(PopupLog().size() == 1 && PopupLog()[0].text == "Error openning file",
+        // Refused with the file named and why.
+        const std::string why =
+            transfer ? "not a transfer file from the instrument" : "not a recording file";
+        FUZZ_CHECK_MSG(PopupLog().size() == 1 &&
+                           PopupLog()[0].text == "Error openning file\n" + path + ": " + why,
                        Popups());
         return 0;
     }

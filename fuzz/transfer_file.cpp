@@ -100,8 +100,15 @@ FUZZ_TARGET(transfer_file) {
     FUZZ_CHECK(t.line.size() >= std::size_t(MIN_TRANSFER_LINE) &&
                t.line.size() <= std::size_t(MAX_TRANSFER_LINE));
     FUZZ_CHECK(t.name.find_first_of("/\\\n") == std::string::npos);
+    // Only what the import writes is read: a date of the clock, a name of one line.
+    FUZZ_CHECK(t.date[0] >= 1 && t.date[0] <= 12 && t.date[1] >= 1 && t.date[1] <= 31);
+    FUZZ_CHECK(t.date[2] >= 1980 && t.date[3] <= 23 && t.date[4] <= 59);
+    FUZZ_CHECK(std::none_of(t.name.begin(), t.name.end(),
+                            [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
     const Window w = Decode(t);
     const ImportEntry first = importTable[0];
+    // A header of digits gives no negative number, interval or coefficient.
+    FUZZ_CHECK(first.number >= 0 && first.interval >= 0 && first.coefficient >= 0);
 
     // The same recording as the instrument sends it, saved by the import.
     rd5150::Recording r;

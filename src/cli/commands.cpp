@@ -114,9 +114,10 @@ std::vector<bool> GapMask(const RecordingFile &f) {
 bool ReadTransferText(std::string_view text, RecordingFile *f, std::string *why) {
     TransferFile t;
     if (!ParseTransferFile(text, &t)) {
-        *why = "not a transfer file: its third line is no recording line of " +
+        *why = "not a transfer file: its name, date (mm/dd/yyyy hh:mm) or recording line "
+               "(header and values, " +
                std::to_string(MIN_TRANSFER_LINE) + " to " + std::to_string(MAX_TRANSFER_LINE) +
-               " characters";
+               " characters) is not as the import writes it";
         return false;
     }
     ImportEntry entry{};

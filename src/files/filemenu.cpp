@@ -22,20 +22,22 @@ void Tile() {
     Gestion_fenetre(GetPanelMenuBar(mainPanel), MENU_TILE, nullptr, mainPanel);
 }
 
-// The files the Open dialog lets through: recording and transfer files.
+// The files the Open dialog lets through: recording, transfer and temporary
+// transfer files (imported recordings not saved yet).
 bool OpenableType(const std::string &path) {
-    std::string ext = PathExtension(path);
-    return ext == ".vlr" || ext == ".mon";
+    return KindOfPath(path) != FileKind::Other;
 }
 
 int OpenDialog(const std::string &directory, std::string *path) {
-    return FileSelectPopup(directory, "*.mon", "*.mon;*.vlr", Tr(OPEN_TITLE), VAL_OK_BUTTON, 0, 0,
-                           1, 1, path);
+    return FileSelectPopup(directory, "*.mon", "*.mon;*.vlr;*.tmp", Tr(OPEN_TITLE), VAL_OK_BUTTON,
+                           0, 0, 1, 1, path);
 }
 
 // The next Open and Save dialogs start where this file is (a convenience:
 // a folder that cannot be noted is not worth a message).
 void RememberFolderOf(const std::string &path) {
+    // The folder of temporary files is the program's, not one the user chose.
+    if (PathExtension(path) == ".tmp") return;
     RememberFolder(PathExtension(path) == ".mon" ? FolderKind::Transfer : FolderKind::Recording,
                    path);
 }

@@ -85,13 +85,29 @@ struct TransferFile {
 // holds a zero byte (a damaged file).
 bool ParseTransferFile(std::string_view text, TransferFile *f);
 
+// ---------------------------------------------------------------- temporary recordings
+// The temporary transfer files (*.tmp) of dir that hold a recording.
+std::vector<std::string> TemporaryRecordings(const std::string &dir);
+// The name a temporary recording is kept under: the name it stores when that
+// is a transfer file's name, else the import's proposal for its number.
+std::string KeptName(const TransferFile &f);
+// dir/name, or dir/<stem>_2<ext>, _3 ...: the first name no file has.
+std::string UnusedPath(const std::string &dir, const std::string &name);
+// Saves each temporary recording into dir under its kept name, never over
+// another file, and removes the temporary file. One that cannot be saved is
+// left where it is, error 23 shown with the path and the reason; those are
+// returned.
+std::vector<std::string> KeepTemporaryRecordings(const std::vector<std::string> &tmps,
+                                                 const std::string &dir);
+
 // ---------------------------------------------------------------- writing files
 // Writes text to a temporary file beside path and renames it over path only
 // once the whole text is on disk; on any failure the old file is left as it
 // was and the temporary file is removed. False on failure.
 bool ReplaceFileContents(const std::string &path, const std::string &text);
-// Reads a whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string &path, std::string *text);
+// Reads a whole file; false when it cannot be opened or read, with the
+// system's reason ("Permission denied") in reason when one is given.
+bool ReadWholeFile(const std::string &path, std::string *text, std::string *reason = nullptr);
 
 // ---------------------------------------------------------------- recent files
 using RecentList = std::array<std::string, 4>;

@@ -7,12 +7,14 @@
 #include "platform/replace.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -222,15 +224,72 @@ bool ParseRecordingFile(std::string_view text, RecordingFile *f) {
 
 // ---------------------------------------------------------------- transfer file format
 
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), IsDigit);
+}
+
+// "05/31/2024 14:07" as the import writes it, each field within its range.
+bool ReadTransferDate(std::string_view text, int date[5]) {
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    if (text.size() != 16 || text[2] != '/' || text[5] != '/' || text[10] != ' ' || text[13] != ':')
+        return false;
+    const std::size_t at[5] = {0, 3, 6, 11, 14}, width[5] = {2, 2, 4, 2, 2};
+    const int low[5] = {1, 1, 1980, 0, 0}, high[5] = {12, 31, 9999, 23, 59};
+    for (int k = 0; k < 5; ++k) {
+        std::string_view field = text.substr(at[k], width[k]);
+        if (!AllDigits(field)) return false;
+        int v = 0;
+        std::from_chars(field.data(), field.data() + field.size(), v);
+        if (v < low[k] || v > high[k]) return false;
+        date[k] = v;
+    }
+    return true;
+}
+
+// The header as the instrument writes it ("0012;1;1;001.00;00010;"): number,
+// mode digit, unit hex digit, coefficient with at most one point, interval;
+// then a first value field with its exponent marker.
+bool IsRecordingHeader(std::string_view line) {
+    if (line.size() < MIN_TRANSFER_LINE) return false;
+    auto hex = [](char c) {
+        return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    };
+    if (!AllDigits(line.substr(LINE_NUMBER, 4)) || !IsDigit(line[LINE_MODE]) ||
+        !hex(line[LINE_UNIT]) || !AllDigits(line.substr(LINE_INTERVAL, 5)))
+        return false;
+    std::string_view k = line.substr(LINE_COEFFICIENT, 6);
+    if (std::count(k.begin(), k.end(), '.') > 1 ||
+        !std::all_of(k.begin(), k.end(), [](char c) { return IsDigit(c) || c == '.'; }) ||
+        std::none_of(k.begin(), k.end(), IsDigit))
+        return false;
+    std::string_view first = line.substr(LINE_FIRST_FIELD, FIELD_LENGTH);
+    first = first.substr(0, first.find(';'));
+    double value = 0.0;
+    return DecodeValueText(first, &value);
+}
+
+} // namespace
+
 bool ParseTransferFile(std::string_view text, TransferFile *f) {
     std::vector<std::string_view> lines = SplitLines(text);
     *f = TransferFile{};
     if (lines.size() < 3) return false;
+    // A name is one line of text; control characters mean another kind of file.
+    if (std::any_of(lines[0].begin(), lines[0].end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
+        return false;
     f->name = StripDirectoryName(lines[0]);
-    std::vector<int> date = DateFields(lines[1], 5);
-    std::copy(date.begin(), date.end(), f->date);
+    if (!ReadTransferDate(lines[1], f->date)) return false;
     std::string_view line = lines[2];
     if (line.size() < MIN_TRANSFER_LINE || line.size() > MAX_TRANSFER_LINE) return false;
+    if (!IsRecordingHeader(line)) return false;
     // The decoder reads the line as text, up to a zero byte: a line holding
     // one is damaged, and would open cut short or with no sample at all.
     if (line.find('\0') != std::string_view::npos) return false;
@@ -238,15 +297,52 @@ bool ParseTransferFile(std::string_view text, TransferFile *f) {
     return true;
 }
 
+// ---------------------------------------------------------------- temporary recordings
+
+std::string KeptName(const TransferFile &f) {
+    const std::string name = StoredName(f.name);
+    if (name.size() > 4 && name[0] != '.' && PathExtension(name) == ".mon") return name;
+    ImportEntry entry{};
+    ParseRecordingHeader(f.line, &entry);
+    return StoredName(ProposedRecordingPath("", entry.number));
+}
+
+std::string UnusedPath(const std::string &dir, const std::string &name) {
+    const std::size_t dot = name.rfind('.');
+    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    const std::string ext = stem.size() == name.size() ? "" : name.substr(stem.size());
+    for (int n = 1;; ++n) {
+        std::string path = dir + "/" + (n == 1 ? name : stem + "_" + std::to_string(n) + ext);
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return path;
+    }
+}
+
 // ---------------------------------------------------------------- writing files
 
-bool ReadWholeFile(const std::string &path, std::string *text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    if (in.bad()) return false;
-    *text = std::move(s).str();
+bool ReadWholeFile(const std::string &path, std::string *text, std::string *reason) {
+    auto fail = [reason] {
+        if (reason) *reason = std::strerror(errno);
+        return false;
+    };
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fail();
+    std::string whole;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int saved = errno;
+            ::close(fd);
+            errno = saved;
+            return fail();
+        }
+        if (n == 0) break;
+        whole.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    *text = std::move(whole);
     return true;
 }
 

@@ -4,14 +4,33 @@
 #include "files/files.h"
 #include "link/link.h"
 #include "platform/platform.h"
+#include "platform/replace.h"
 #include "shell/shell.h"
 #include "toolbox/toolbox.h"
 #include "windows/windows.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
+
+// Why a file that parses as nothing was refused, for the line under error 22.
+Texts NOT_RECORDING_FILE = {"ce n'est pas un fichier d'enregistrement", "not a recording file",
+                            "keine Speicherungsdatei", "no es un fichero de grabación",
+                            "non è un file di salvataggio"};
+Texts NOT_TRANSFER_FILE = {
+    "ce n'est pas un fichier transféré de l'appareil", "not a transfer file from the instrument",
+    "keine vom Gerät übertragene Datei", "no es un fichero transferido del aparato",
+    "non è un file trasferito dall'apparecchio"};
+
+// The system's reason why a path cannot be looked at ("No such file or directory").
+std::string MissingReason(const std::string &path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
+    return S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "";
+}
 
 void Tile() {
     Gestion_fenetre(GetPanelMenuBar(mainPanel), MENU_TILE, nullptr, mainPanel);
@@ -22,7 +41,7 @@ void Tile() {
 bool OpenRecordingText(const std::string &path, const std::string &text) {
     RecordingFile f;
     if (!ParseRecordingFile(text, &f)) {
-        ShowError(22);
+        ShowError(22, path, Tr(NOT_RECORDING_FILE));
         return false;
     }
     int before = windowCount;
@@ -62,10 +81,10 @@ bool OpenRecordingText(const std::string &path, const std::string &text) {
 
 // A transfer file: its recording line goes through the import's decoder as
 // if it had just come from the instrument.
-bool OpenTransferText(const std::string &text) {
+bool OpenTransferText(const std::string &path, const std::string &text) {
     TransferFile f;
     if (!ParseTransferFile(text, &f)) {
-        ShowError(22);
+        ShowError(22, path, Tr(NOT_TRANSFER_FILE));
         return false;
     }
     ResetImportEntry(0);
@@ -80,7 +99,7 @@ bool OpenTransferText(const std::string &text) {
 
 void Lire_fichier(const std::string &path) {
     if (GetFileInfo(path, nullptr) == 0) {
-        ShowError(16);
+        ShowError(16, path, MissingReason(path));
         return;
     }
     if (windowCount >= MAX_WINDOWS) {
@@ -89,13 +108,13 @@ void Lire_fichier(const std::string &path) {
     }
     SetWaitCursor(1);
     Tile();
-    std::string text;
-    if (!ReadWholeFile(path, &text)) {
-        ShowError(22);
+    std::string text, reason;
+    if (!ReadWholeFile(path, &text, &reason)) {
+        ShowError(22, path, reason);
         SetWaitCursor(0);
         return;
     }
-    bool opened = KindOfPath(path) == FileKind::Transfer ? OpenTransferText(text)
+    bool opened = KindOfPath(path) == FileKind::Transfer ? OpenTransferText(path, text)
                                                          : OpenRecordingText(path, text);
     if (!opened) {
         SetWaitCursor(0);
@@ -103,7 +122,8 @@ void Lire_fichier(const std::string &path) {
     }
     Tile();
     SetWaitCursor(0);
-    Fichiers_recents(path);
+    // A temporary file goes at exit: not one to find in the list later.
+    if (PathExtension(path) != ".tmp") Fichiers_recents(path);
 }
 
 void Ecrire_fichier(const std::string &path, int chosen) {
@@ -130,8 +150,41 @@ void Ecrire_fichier(const std::string &path, int chosen) {
         if (w.gapIndex[g] < count) f.value[w.gapIndex[g]] = MISSING_SAMPLE;
     // The old file stays whole unless the new one was written completely.
     if (!ReplaceFileContents(path, FormatRecordingFile(f))) {
-        ShowError(23);
+        ShowError(23, path, ReplaceFailureReason());
         return;
     }
     if (KindOfPath(path) == FileKind::Recording) Fichiers_recents(path);
+}
+
+std::vector<std::string> TemporaryRecordings(const std::string &dir) {
+    std::vector<std::string> found;
+    for (const std::string &tmp : FindFiles(dir, "*.tmp")) {
+        std::string text;
+        TransferFile f;
+        if (ReadWholeFile(tmp, &text) && ParseTransferFile(text, &f)) found.push_back(tmp);
+    }
+    return found;
+}
+
+std::vector<std::string> KeepTemporaryRecordings(const std::vector<std::string> &tmps,
+                                                 const std::string &dir) {
+    std::vector<std::string> left;
+    for (const std::string &tmp : tmps) {
+        std::string text, reason;
+        TransferFile f;
+        if (!ReadWholeFile(tmp, &text, &reason)) {
+            ShowError(22, tmp, reason);
+            left.push_back(tmp);
+            continue;
+        }
+        if (!ParseTransferFile(text, &f)) continue; // nothing to keep
+        const std::string path = UnusedPath(dir, KeptName(f));
+        if (!ReplaceFileContents(path, text)) {
+            ShowError(23, path, ReplaceFailureReason());
+            left.push_back(tmp);
+            continue;
+        }
+        DeleteFile(tmp);
+    }
+    return left;
 }

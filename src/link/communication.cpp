@@ -26,6 +26,10 @@ Texts CLEAR_TITLE = {"ATTENTION ! EFFACEMENT LES DONNEES.", "CAUTION!  THE DATA 
                      "ATTENZIONE ! I DATI SARANNO ANNULLATI"};
 Texts CLEAR_QUESTION = {"Voulez vous continuer ?", "Do you wish continue ?",
                         "Möchten Sie fortsetzen?", "¿Desea continuar?", "Volete continuare?"};
+Texts CLEAR_DONE = {
+    "La mémoire de l'appareil a été effacée.", "The instrument's memory has been erased.",
+    "Der Speicher des Geräts wurde gelöscht.", "La memoria del aparato ha sido borrada.",
+    "La memoria dell'apparecchio è stata cancellata."};
 // A port that exists but that this user may not open: %1 the port number,
 // %2 the device, %3 the group that owns it.
 Texts PERMISSION_TEXT = {
@@ -222,7 +226,20 @@ void ClearMemoryCommand() {
                                      "", nullptr, 0, 0, VAL_GENERIC_POPUP_BTN1,
                                      VAL_GENERIC_POPUP_BTN1, VAL_GENERIC_POPUP_BTN2);
     if (button != VAL_GENERIC_POPUP_BTN1) return;
-    if (ClearInstrumentMemory() < 0) ShowError(24);
+    // Like an import, the command reaches the instrument on its own; a port
+    // that failed has shown its error.
+    if (portOpen != 1 && OpenTransferLink() < 0) return;
+    int r = ClearInstrumentMemory();
+    if (r < 0) {
+        // After a failure of the link itself the next command opens it afresh.
+        if (GetRs232Err() < 0) {
+            CloseCom(comPort);
+            portOpen = 0;
+        }
+        ShowError(24);
+        return;
+    }
+    MessagePopup(Tr(INFO_TITLE), Tr(CLEAR_DONE));
 }
 
 void Gestion_import(int, int menuItem, void *, int) {

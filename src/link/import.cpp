@@ -14,6 +14,7 @@
 
 int listPanel = 0;
 int recordingsLeft = 0;
+int transferredCount = 0;
 
 namespace {
 
@@ -29,6 +30,10 @@ Texts Y_UNIT_WORD = {"Unité des Y", "Y Unity", "Y Einheit", "Unidad de Y", "Uni
 Texts COEFFICIENT_WORD = {"Coefficient K", "Coefficient K", "Koeffizient K", "Coeficiente K",
                           "Coefficiente K"};
 Texts IMPORT_TITLE = {"Importation", "Import", "Import", "Importación", "Importazione"};
+Texts EMPTY_INSTRUMENT = {
+    "L'appareil ne contient aucun enregistrement.", "The instrument holds no recording.",
+    "Das Gerät enthält keine Speicherung.", "El aparato no contiene ninguna grabación.",
+    "L'apparecchio non contiene alcun salvataggio."};
 
 const char *const MODE_TEXTS[3] = {" NONE ", "SMOOTH", "COUNT "};
 const char *const LIST_UNITS[16] = {"tr/min",  " m/min", "   %  ",  "  ms  ",  "  Hz  ", "ft/min",
@@ -94,9 +99,10 @@ std::string Hex(long long value) {
     return text;
 }
 
-// The path the user confirms, or the fallback when he does not. The dialog
-// starts in the folder of the last transfer file saved.
-std::string ChooseTransferPath(int number, long long now) {
+// The path the user confirms, or the fallback when he does not (then
+// *temporary is set). The dialog starts in the folder of the last transfer
+// file saved.
+std::string ChooseTransferPath(int number, long long now, bool *temporary) {
     std::string chosen;
     int r = FileSelectPopup("", ProposedRecordingPath(StartFolder(FolderKind::Transfer), number),
                             "*.mon", Tr(SAVE_WORD), VAL_OK_BUTTON, 0, 1, 1, 1, &chosen);
@@ -109,6 +115,7 @@ std::string ChooseTransferPath(int number, long long now) {
     } else if (r == VAL_NEW_FILE_SELECTED && !chosen.empty()) {
         keep = true;
     }
+    *temporary = !keep;
     if (keep) {
         // Only a convenience for the next dialog: not worth stopping the transfer.
         RememberFolder(FolderKind::Transfer, chosen);
@@ -209,23 +216,34 @@ int ImportRecording(int i) {
     const std::size_t n = strnlen(replyBuffer, sizeof replyBuffer);
     CleanReplyLine();
     const RecordingLine line(cleanLine, n);
-    ImportEntry &entry = importTable[e];
-    ParseRecordingHeader(line, &entry);
-    if (entry.number == 0) {
+    // Staged aside: the entry changes only once its file is on disk.
+    ImportEntry staged{};
+    ParseRecordingHeader(line, &staged);
+    if (staged.number == 0) {
         ShowError(23);
         return finish(IMPORT_FAILED);
     }
 
-    std::string path = ChooseTransferPath(entry.number, now);
-    std::string name = StoredName(path);
-    // A file of that name is replaced only once the new one is whole.
-    if (ReplaceFileText(path, TransferFileText(name, recordingDate, line)) != REPLACE_DONE) {
-        ShowError(23);
-        return finish(IMPORT_FAILED);
+    // A temporary file holds the name the dialog proposed, which its window
+    // shows and under which it is kept at exit.
+    const std::string proposed = StoredName(ProposedRecordingPath("", staged.number));
+    std::string path, name;
+    for (;;) {
+        bool temporary = false;
+        path = ChooseTransferPath(staged.number, now, &temporary);
+        name = temporary ? proposed : StoredName(path);
+        // A file of that name is replaced only once the new one is whole.
+        if (ReplaceFileText(path, TransferFileText(name, recordingDate, line)) == REPLACE_DONE)
+            break;
+        ShowError(23, path, ReplaceFailureReason());
+        // The user may choose another place; only a temporary file that
+        // cannot be written either ends the transfer.
+        if (temporary) return finish(IMPORT_FAILED);
     }
-    entry.fileName = path;
+    staged.fileName = path;
     std::snprintf(cleanName, sizeof cleanName, "%s", name.c_str());
-    DecodeRecordingLine(line, (static_cast<int>(n) - LINE_FIRST_FIELD) / FIELD_LENGTH, &entry);
+    DecodeRecordingLine(line, (static_cast<int>(n) - LINE_FIRST_FIELD) / FIELD_LENGTH, &staged);
+    importTable[e] = std::move(staged);
     return finish(IMPORT_DONE);
 }
 
@@ -245,6 +263,7 @@ int ImportAllRecordings() {
         ProcessDrawEvents();
     };
     int r = IMPORT_FAILED;
+    transferredCount = 0;
     for (int i = 0; i < recordingCount && i < MAX_IMPORTED; ++i) {
         PollForStop();
         if (importRunning != 1) break;
@@ -253,6 +272,7 @@ int ImportAllRecordings() {
         show(100 * i / recordingCount);
         r = ImportRecording(i);
         if (r != IMPORT_DONE) break;
+        transferredCount = i + 1;
     }
     if (r == IMPORT_DONE) show(100);
     SetCtrlAttribute(panel, IMPORT_PROGRESS_TEXT, ATTR_VISIBLE, 0);
@@ -299,16 +319,31 @@ void ReleaseFailedLink() {
         portOpen = 0;
     }
 }
+
+// After a stop or a failure, the recordings that did arrive stay reachable.
+void ListTransferredSoFar() {
+    if (transferredCount <= 0) return;
+    recordingCount = transferredCount;
+    ShowImportList();
+}
+
 } // namespace
 
 void ImportCommand() {
     SetWaitCursor(1);
+    transferredCount = 0;
     if (OpenTransferLink() < 0) return;
     int r = ReadImportCount();
     if (r < 0) {
         ReleaseFailedLink();
         ShowError(29);
         SetWaitCursor(0);
+        return;
+    }
+    if (recordingCount == 0) {
+        SetWaitCursor(0);
+        MessagePopup(Tr(IMPORT_TITLE), Tr(EMPTY_INSTRUMENT));
+        Griser_menus(0);
         return;
     }
     r = ImportAllRecordings();
@@ -326,11 +361,13 @@ void ImportCommand() {
         ShowError(27);
         Griser_menus(0);
         importRunning = 1;
+        ListTransferredSoFar();
     } else if (r == IMPORT_FAILED || r < 0) {
         ReleaseFailedLink();
         ShowError(28);
         Griser_menus(0);
         importRunning = 1;
+        ListTransferredSoFar();
     } else if (r == IMPORT_DONE) {
         importRunning = 1;
         ShowImportList();
@@ -348,6 +385,7 @@ void ImportCommand() {
         ShowError(31);
         Griser_menus(0);
         importRunning = 1;
+        ListTransferredSoFar();
     }
     SetWaitCursor(0);
 }

@@ -152,6 +152,7 @@ extern char cleanName[CLEAN_NAME_SIZE];
 extern int recordingDate[6]; // month, day, year, hour, minute, second
 extern int listPanel;        // the open list of transferred recordings, 0 when closed
 extern int recordingsLeft;   // recordings the last import left on the instrument
+extern int transferredCount; // entries the last transfer filled, from entry 1
 
 // The import item: connects, transfers every recording, reports or lists.
 void ImportCommand();

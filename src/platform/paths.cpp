@@ -121,6 +121,10 @@ std::string StartFolder(FolderKind kind) {
     const std::string key = KeyOf(kind);
     for (const auto &[k, folder] : ReadFolders())
         if (k == key && IsDirectory(folder)) return folder;
+    return DocumentsDir();
+}
+
+std::string DocumentsDir() {
     std::string dir;
     GetProjectDir(&dir);
     if (PortableLayout()) return dir;

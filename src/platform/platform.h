@@ -520,6 +520,9 @@ enum class FolderKind {
 // The folder last used for that kind, when it still exists; else the
 // program directory (portable) or the user's documents folder.
 std::string StartFolder(FolderKind kind);
+// The program directory (portable) or the user's documents folder (his home
+// when he has none).
+std::string DocumentsDir();
 // Remembers the folder of a file (or a folder) for the next dialogs of that
 // kind, across restarts, in Velorfolders.ini beside Velorcfg.ini.
 bool RememberFolder(FolderKind kind, const std::string &path);

@@ -86,6 +86,9 @@ void WriteSettingsTail(std::FILE *file);
 void DefaultSettings();
 // The save at exit: full when "Save settings on exit" is ticked, else partial.
 void SaveSettingsAtExit();
+// The exit's question whether to keep `count` unsaved imported recordings in
+// `folder`, in the current language.
+std::string KeepRecordingsQuestion(int count, const std::string &folder);
 
 // ---------------------------------------------------------------- languages
 extern int language; // 0 French, 1 English, 2 German, 3 Spanish, 4 Italian

@@ -6,6 +6,8 @@
 #include "shell/shell.h"
 #include "windows/windows.h"
 
+#include <algorithm>
+
 int mainPanel = 0;
 int menuBar = 0;
 int mainBackColour = 0;
@@ -21,8 +23,28 @@ const char *const QUIT_TITLE[5] = {"Quitter", "Quit", "Beenden", "Salir", "Esci"
 const char *const QUIT_TEXT[5] = {"Êtes-vous sûr de vouloir quitter ?\n",
                                   "Are you sure you want to quit ?\n", "Wollen sie beenden ?\n",
                                   "Está a punto de salir?\n", "Uscire da VELORINDER?\n"};
+// %1 the number of recordings, %2 the folder they would be saved in.
+const char *const KEEP_TEXT[5] = {
+    "Enregistrements importés non sauvegardés : %1.\n"
+    "Ils seraient perdus. Les conserver dans %2 ?",
+    "Imported recordings not saved: %1.\nThey would be lost. Keep them in %2?",
+    "Nicht gesicherte importierte Speicherungen: %1.\n"
+    "Sie gingen verloren. In %2 behalten?",
+    "Grabaciones importadas no guardadas: %1.\nSe perderían. ¿Conservarlas en %2?",
+    "Registrazioni importate non salvate: %1.\nAndrebbero perse. Conservarle in %2?"};
 constexpr int PROGRESS_GAUGE = 3;
+
+std::string Fill(std::string text, const std::string &mark, const std::string &value) {
+    for (std::size_t at = text.find(mark); at != std::string::npos;
+         at = text.find(mark, at + value.size()))
+        text.replace(at, mark.size(), value);
+    return text;
+}
 } // namespace
+
+std::string KeepRecordingsQuestion(int count, const std::string &folder) {
+    return Fill(Fill(Tr(KEEP_TEXT), "%1", std::to_string(count)), "%2", folder);
+}
 
 std::string ResourceFile() {
     return ResourceDir() + "/VELORPNL.UIR";
@@ -106,10 +128,19 @@ int VelorinderMain(int, const std::vector<std::string> &) {
 int Sortir(int, int, int event, void *, int, int) {
     if (event != EVENT_COMMIT) return 0;
     if (!AskYesNo(Tr(QUIT_TITLE), Tr(QUIT_TEXT))) return 0;
+    // Imported recordings the user did not save go only when he says so.
+    std::vector<std::string> left;
+    const std::vector<std::string> unsaved = TemporaryRecordings(TransferTempDir());
+    if (!unsaved.empty()) {
+        const std::string folder = DocumentsDir();
+        if (AskYesNo(Tr(QUIT_TITLE),
+                     KeepRecordingsQuestion(static_cast<int>(unsaved.size()), folder)))
+            left = KeepTemporaryRecordings(unsaved, folder);
+    }
     SetWaitCursor(1);
     SaveSettingsAtExit();
     for (const std::string &tmp : FindFiles(TransferTempDir(), "*.tmp"))
-        DeleteFile(tmp);
+        if (std::find(left.begin(), left.end(), tmp) == left.end()) DeleteFile(tmp);
     SetWaitCursor(0);
     QuitUserInterface(0);
     return 0;

@@ -191,6 +191,23 @@ TEST_F(FilesTest, DamagedFileAmongGoodOnesGivesStatus3AndConvertsTheGoodOnes) {
     }
 }
 
+TEST_F(FilesTest, InfoRefusesGarbageSavedAsATransferFile) {
+    // Random bytes in three lines: a file of another kind given the extension.
+    std::mt19937 random(5150);
+    std::string garbage;
+    while (garbage.size() < 3000) {
+        char c = static_cast<char>(random() % 255 + 1);
+        if (c != '\n' && c != '\r') garbage += c;
+    }
+    garbage[40] = '\n';
+    garbage[80] = '\n';
+    WriteFile(dir.file("garbage.mon"), garbage);
+    Outcome info = Cli("info " + Quote(dir.file("garbage.mon")));
+    EXPECT_EQ(info.status, CLI_FILE);
+    EXPECT_EQ(info.out, "");
+    EXPECT_NE(info.err.find("not a transfer file"), std::string::npos) << info.err;
+}
+
 TEST_F(FilesTest, UsageErrorsWriteNothing) {
     WriteFile(dir.file("a.mon"), TransferText("A.MON", LINE_WITH_GAP));
     for (const char *args : {"", " --to", " --to doc", " --to csv --size 640x400",

@@ -2,6 +2,7 @@
 // instrument simulator on a pseudo-terminal linked as COM1, the real serial
 // code, and scripted answers for the file dialogs and messages.
 #include "display/display.h"
+#include "files/files.h"
 #include "link/link.h"
 #include "platform/platform.h"
 #include "rd5150-sim/simulator.h"
@@ -146,12 +147,17 @@ class ImportEndToEnd : public AppTest {
         EXPECT_EQ(lines[2], line);
     }
 
-    // Error 31 alone, no list, the port given back for the next import.
+    // Error 31 alone, then the list of the one recording that arrived; the
+    // port given back for the next import.
     void ExpectCutLineReported() const {
         EXPECT_EQ(ErrorTexts(),
                   (std::vector<std::string>{"Error n° -131: Error during data transmission\n"
                                             "Restart the import operation"}));
-        EXPECT_EQ(listPanel, 0);
+        ASSERT_GT(listPanel, 0);
+        std::vector<std::string> rows = ListRows();
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(rows[0].substr(0, 5), " 0001");
+        Click(listPanel, LIST_QUIT);
         EXPECT_EQ(portOpen, 0);
         EXPECT_EQ(importRunning, 1);
         EXPECT_EQ(GetWaitCursorState(), 0);
@@ -261,13 +267,74 @@ TEST_F(ImportEndToEnd, CancelAndNoPutRecordingsInTmpFilesAndGoOn) {
         std::string name = fs::path(importTable[e].fileName).filename().string();
         EXPECT_TRUE(added.count(name)) << importTable[e].fileName;
         EXPECT_EQ(fs::path(importTable[e].fileName).parent_path(), fs::path(dir.path()));
+        // The temporary file stores the name the dialog proposed, not its own.
         ExpectTransferFile(
-            importTable[e].fileName, name,
+            importTable[e].fileName, "recording_" + std::to_string(e) + ".mon",
             rd5150::FormatRecordingLine(Small(e, {e * 3.0 - 2, e * 3.0 - 1, e * 3.0})));
     }
     ExpectTransferFile(dir.file("replaced.mon"), "replaced.mon",
                        rd5150::FormatRecordingLine(Small(3, {7, 8, 9})));
     EXPECT_EQ(ListRows().size(), 4u);
+    Click(listPanel, LIST_QUIT);
+
+    // File > Open takes a temporary file; its window bears the proposed name.
+    ClearPopupLog();
+    Expect("Open", VAL_EXISTING_FILE_SELECTED, importTable[2].fileName);
+    Gestion_fichier(menuBar, MENU_OPEN, nullptr, mainPanel);
+    EXPECT_TRUE(ErrorTexts().empty()) << ErrorTexts()[0];
+    ASSERT_EQ(windowCount, 1);
+    EXPECT_STREQ(windows[0].title, "recording_2.mon");
+    EXPECT_EQ(windows[0].count, 3);
+}
+
+TEST_F(ImportEndToEnd, FileThatCannotBeWrittenIsReportedAndAskedAgain) {
+    Start({Small(1, {1, 2, 3}), Small(2, {4, 5, 6})});
+    const std::string nowhere = dir.file("gone/one.mon");
+    Expect("Save", VAL_NEW_FILE_SELECTED, nowhere);
+    Expect("Error n° -123");
+    SaveAs("one.mon");
+    Expect("Save", VAL_NEW_FILE_SELECTED, dir.file("gone/two.mon"));
+    Expect("Error n° -123");
+    CancelSave();
+    Import();
+    EXPECT_EQ(ErrorTexts(),
+              (std::vector<std::string>{
+                  "Error n° -123: Error writing file \n" + nowhere + ": No such file or directory",
+                  "Error n° -123: Error writing file \n" + dir.file("gone/two.mon") +
+                      ": No such file or directory"}));
+    ExpectTransferFile(dir.file("one.mon"), "one.mon",
+                       rd5150::FormatRecordingLine(Small(1, {1, 2, 3})));
+    ASSERT_EQ(FilesEndingIn(".tmp").size(), 1u);
+    ExpectTransferFile(importTable[2].fileName, "recording_2.mon",
+                       rd5150::FormatRecordingLine(Small(2, {4, 5, 6})));
+    EXPECT_EQ(ListRows().size(), 3u);
+    EXPECT_EQ(sim->RemainingRecordings(), 0u);
+}
+
+TEST_F(ImportEndToEnd, EmptyInstrumentIsANoticeNotAnError) {
+    Start({});
+    Expect("Import");
+    Import();
+    EXPECT_TRUE(ErrorTexts().empty()) << ErrorTexts()[0];
+    ASSERT_EQ(PopupLog().size(), 1u);
+    EXPECT_EQ(PopupLog()[0].text, "The instrument holds no recording.");
+    EXPECT_EQ(listPanel, 0);
+    EXPECT_TRUE(MenusUndimmed());
+    EXPECT_EQ(GetWaitCursorState(), 0);
+    EXPECT_EQ(sim->Requests(), (std::vector<std::string>{" ", "Md"}));
+}
+
+TEST_F(ImportEndToEnd, ClearMemoryOpensThePortItselfAndSaysWhenDone) {
+    Start({Small(1, {1, 2}), Small(2, {3, 4})});
+    ASSERT_EQ(portOpen, 0) << "no test, no import before";
+    Expect("CAUTION", VAL_GENERIC_POPUP_BTN1);
+    Expect("Communication");
+    Gestion_import(menuBar, MENU_CLEAR_MEMORY, nullptr, mainPanel);
+    EXPECT_TRUE(ErrorTexts().empty()) << ErrorTexts()[0];
+    EXPECT_EQ(PopupLog().back().text, "The instrument's memory has been erased.");
+    EXPECT_EQ(sim->Requests(), (std::vector<std::string>{" ", "Mc"}));
+    EXPECT_EQ(sim->RemainingRecordings(), 0u);
+    EXPECT_EQ(portOpen, 1);
 }
 
 TEST_F(ImportEndToEnd, ThirtyCharacterLineIsSkipped) {
@@ -316,7 +383,12 @@ TEST_F(ImportEndToEnd, StopEndsTheTransferAndKeepsWrittenFiles) {
     EXPECT_EQ(ErrorTexts()[0], "Error n° -127: Stop asked by operator");
     ExpectTransferFile(dir.file("first.mon"), "first.mon",
                        rd5150::FormatRecordingLine(recordings[0]));
-    EXPECT_EQ(listPanel, 0) << "no list after a stop";
+    // What arrived before the stop stays listed.
+    ASSERT_GT(listPanel, 0);
+    std::vector<std::string> rows = ListRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].substr(0, 5), " 0001");
+    EXPECT_EQ(importTable[1].fileName, dir.file("first.mon"));
     EXPECT_EQ(importRunning, 1);
     EXPECT_TRUE(MenusUndimmed());
     EXPECT_EQ(GetWaitCursorState(), 0);

@@ -323,21 +323,43 @@ TEST_F(FileMenuTest, OpenCancelledDoesNothing) {
     EXPECT_EQ(PopupLog().size(), 1u);
 }
 
-TEST_F(FileMenuTest, MissingAndUnreadableFiles) {
+TEST_F(FileMenuTest, MissingUnreadableAndDamagedFilesAreNamedWithTheReason) {
     Expect("Error n° -116");
     Lire_fichier(dir.file("gone.vlr"));
-    EXPECT_EQ(LastPopupText(), "No file found");
+    EXPECT_EQ(LastPopupText(),
+              "No file found\n" + dir.file("gone.vlr") + ": No such file or directory");
+    fs::create_directory(dir.file("folder.vlr"));
+    Expect("Error n° -116");
+    Lire_fichier(dir.file("folder.vlr"));
+    EXPECT_EQ(LastPopupText(), "No file found\n" + dir.file("folder.vlr") + ": Is a directory");
     for (const char *text : {"", "N\n00/00/0000 00:00\n1\n0\n0\n1\n0\n0\n\n\n",
                              "N\n00/00/0000 00:00\n1\n70000\n0\n1\n0\n0\n\n0\n1",
                              "N\n00/00/0000 00:00\n1\n3\n0\n1\n0\n0\n\nx y z\n1 2 3"}) {
         WriteFile(dir.file("bad.vlr"), text);
         Expect("Error n° -122");
         Lire_fichier(dir.file("bad.vlr"));
-        EXPECT_EQ(LastPopupText(), "Error openning file");
+        EXPECT_EQ(LastPopupText(),
+                  "Error openning file\n" + dir.file("bad.vlr") + ": not a recording file");
         EXPECT_EQ(windowCount, 0) << "no window for a refused file";
         EXPECT_EQ(GetWaitCursorState(), 0);
     }
+    WriteFile(dir.file("bad.mon"), "BAD.MON\n0000-03-86\n" + std::string(LINE_12) + "\n");
+    language = 0;
+    Expect("Erreur n° -122");
+    Lire_fichier(dir.file("bad.mon"));
+    EXPECT_EQ(LastPopupText(), "Erreur d'ouverture de fichier\n" + dir.file("bad.mon") +
+                                   ": ce n'est pas un fichier transféré de l'appareil");
+    language = 1;
     EXPECT_EQ(Recent()[0], "");
+}
+
+TEST_F(FileMenuTest, SaveThatCannotWriteNamesTheFileAndTheReason) {
+    OpenRecording("a", {1, 2, 3});
+    const std::string path = dir.file("gone/a.vlr");
+    Expect("Save", VAL_NEW_FILE_SELECTED, path);
+    Expect("Error n° -123");
+    Menu(MENU_SAVE);
+    EXPECT_EQ(LastPopupText(), "Error writing file \n" + path + ": No such file or directory");
 }
 
 TEST_F(FileMenuTest, TenthWindowIsRefused) {

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -206,13 +207,67 @@ TEST(TransferFormat, ReadsNameDateAndLineWithEitherLineEnd) {
 
 TEST(TransferFormat, LineLengthLimits) {
     TransferFile f;
-    std::string head = "0012;1;1;001.00;00010;";
+    std::string head = "0012;1;1;001.00;00010;1.50E+2;";
     std::string longest = head + std::string(MAX_TRANSFER_LINE - head.size(), 'x');
-    EXPECT_TRUE(ParseTransferFile("N\nD\n" + longest + "\n", &f));
+    const std::string start = "N\n05/31/2024 14:07\n";
+    EXPECT_TRUE(ParseTransferFile(start + longest + "\n", &f));
     EXPECT_EQ(f.line.size(), static_cast<std::size_t>(MAX_TRANSFER_LINE));
-    EXPECT_FALSE(ParseTransferFile("N\nD\n" + longest + "x\n", &f));
-    EXPECT_FALSE(ParseTransferFile("N\nD\n" + head + "\n", &f)) << "no value field";
-    EXPECT_FALSE(ParseTransferFile("N\nD\n", &f));
+    EXPECT_FALSE(ParseTransferFile(start + longest + "x\n", &f));
+    EXPECT_FALSE(ParseTransferFile(start + "0012;1;1;001.00;00010;\n", &f)) << "no value field";
+    EXPECT_FALSE(ParseTransferFile(start, &f));
+}
+
+// Bytes of no file the program writes, in three lines (a name, a "date" and
+// a long third line), as a file of another program saved as .mon would be.
+std::string Garbage(std::size_t size) {
+    std::mt19937 random(5150);
+    std::string text;
+    while (text.size() < size) {
+        char c = static_cast<char>(random() % 255 + 1);
+        if (c != '\n' && c != '\r') text += c;
+    }
+    text[40] = '\n';
+    text[80] = '\n';
+    return text;
+}
+
+TEST(TransferFormat, RefusesGarbage) {
+    TransferFile f;
+    EXPECT_FALSE(ParseTransferFile(Garbage(3000), &f));
+}
+
+TEST(TransferFormat, RefusesWhatTheImportNeverWrites) {
+    const std::string name = "recording_12.mon", date = "05/31/2024 14:07",
+                      line = "0012;1;1;001.00;00010;1.50E+2;2.50E-1;";
+    TransferFile f;
+    ASSERT_TRUE(ParseTransferFile(name + "\n" + date + "\n" + line + "\n", &f));
+    for (const char *bad :
+         {"0000-03-86", "13/31/2024 14:07", "00/31/2024 14:07", "05/32/2024 14:07",
+          "05/31/2024 24:07", "05/31/2024 14:60", "5/31/2024 14:07", "05/31/24 14:07",
+          "05/31/0000 14:07", "05/31/2024 14:07:33", "05-31-2024 14:07", ""}) {
+        EXPECT_FALSE(ParseTransferFile(name + "\n" + bad + "\n" + line + "\n", &f)) << bad;
+    }
+    for (std::size_t at : {0u, 3u, 5u, 7u, 9u, 14u, 16u, 20u}) {
+        std::string damaged = line;
+        damaged[at] = at == 7 ? 'G' : 'x';
+        EXPECT_FALSE(ParseTransferFile(name + "\n" + date + "\n" + damaged + "\n", &f)) << damaged;
+    }
+    for (const char *bad :
+         {"0012;1;1;01.0.0;00010;1.50E+2;2.50E-1;", "0012;1;1;......;00010;1.50E+2;2.50E-1;",
+          "0012;1;1;001.00;00010;12345678;2.50E-1;"}) {
+        EXPECT_FALSE(ParseTransferFile(name + "\n" + date + "\n" + bad + "\n", &f)) << bad;
+    }
+    EXPECT_FALSE(ParseTransferFile("rec\x01\x02.mon\n" + date + "\n" + line + "\n", &f));
+    // while every form the instrument writes is still read.
+    {
+        const std::string start = "R.MON\r\n12/01/1999 00:00\r\n";
+        for (const char *form :
+             {"9999;7;F;999.99;99999;9.9E+99;", "0001;0;0;000000;00000;----E+0;1.50E+2;",
+              "0012;2;a;1.0000;00001;1.50e-2;", "0012;1;1;1234.5;00010;7.5E+1;;;"}) {
+            EXPECT_TRUE(ParseTransferFile(start + form + "\r\n", &f)) << form;
+            EXPECT_EQ(f.line, form);
+        }
+    }
 }
 
 // ---------------------------------------------------------------- replacing a file

@@ -287,7 +287,8 @@ TEST_F(CommandTest, ClearMemoryAsksFirstAndReportsARefusal) {
     EXPECT_EQ(question->buttons, (Strings{"Yes", "No"}));
     EXPECT_TRUE(sim.Requests().empty());
 
-    // "*ex" in reply to "Mc" is a refusal: error 24, memory kept.
+    // "*ex" in reply to "Mc" is a refusal: error 24, memory kept. The port a
+    // test left open is taken for the command as an import takes it.
     rd5150::Options o = Unpaced();
     o.refuseMc = 1;
     o.refuseLowerCase = true;
@@ -296,15 +297,16 @@ TEST_F(CommandTest, ClearMemoryAsksFirstAndReportsARefusal) {
     Expect("-124");
     Gestion_import(menuBar, MENU_CLEAR_MEMORY, nullptr, mainPanel);
     EXPECT_EQ(LastPopup().text, "Error during the execution of the order");
-    EXPECT_EQ(sim.Requests(), Strings{"Mc"});
+    EXPECT_EQ(sim.Requests(), (Strings{" ", "Mc"}));
     EXPECT_EQ(sim.RemainingRecordings(), 6u);
 
-    // Accepted: the memory is erased and nothing is shown.
+    // Accepted: the memory is erased, and the user told so.
     sim.ClearRequests();
     Expect("CAUTION");
-    const std::size_t shown = PopupLog().size();
+    Expect("Communication");
     Gestion_import(menuBar, MENU_CLEAR_MEMORY, nullptr, mainPanel);
-    EXPECT_EQ(PopupLog().size(), shown + 1);
+    EXPECT_EQ(LastPopup().text, "The instrument's memory has been erased.");
+    EXPECT_EQ(sim.Requests(), Strings{"Mc"});
     EXPECT_EQ(sim.RemainingRecordings(), 0u);
 
     // Without an open port the command fails the same way.

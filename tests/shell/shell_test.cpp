@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -375,6 +376,58 @@ TEST_F(ShellTest, ExitAnsweredYesDeletesTemporaryFilesAndQuits) {
     EXPECT_TRUE(fs::exists(dir.file("keep.mon")));
     // The event loop, when it runs, returns at once.
     EXPECT_EQ(RunUserInterface(), 0);
+}
+
+// Temporary recordings as the import leaves them: one that stores the name
+// the import proposed, one from an earlier version that stores its own name.
+class ExitWithRecordingsTest : public ShellTest {
+  protected:
+    const std::string twelve =
+        "recording_12.mon\n05/31/2024 14:07\n0012;1;1;001.00;00010;1.50E+2;2.50E-1;\n";
+    const std::string seven =
+        "65f3a1b3.tmp\n05/31/2024 14:08\n0007;0;2;001.00;00001;3.00E+1;4.00E+1;\n";
+    void SetUp() override {
+        ShellTest::SetUp();
+        ASSERT_TRUE(Start(true));
+        WriteFile(dir.file("65f3a1b2.tmp"), twelve);
+        WriteFile(dir.file("65f3a1b3.tmp"), seven);
+        WriteFile(dir.file("recording_12.mon"), "mine\n");
+    }
+    std::vector<std::string> Files(const std::string &extension) const {
+        std::vector<std::string> names;
+        for (const auto &f : fs::directory_iterator(dir.path()))
+            if (f.path().extension() == extension) names.push_back(f.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    void Exit(int quit, int keep) {
+        Expect("Quit", quit);
+        Expect("Quit", keep);
+        Sortir(mainPanel, 2, EVENT_COMMIT, nullptr, 0, 0);
+    }
+};
+
+TEST_F(ExitWithRecordingsTest, KeepingSavesEachUnderItsProposedNameWithoutOverwriting) {
+    const std::size_t before = PopupLog().size();
+    Exit(1, 1);
+    ASSERT_EQ(PopupLog().size(), before + 2);
+    EXPECT_EQ(PopupLog().back().text,
+              "Imported recordings not saved: 2.\nThey would be lost. Keep them in " + dir.path() +
+                  "?");
+    EXPECT_EQ(PopupLog().back().buttons, (std::vector<std::string>{"Yes", "No"}));
+    EXPECT_EQ(Files(".tmp"), std::vector<std::string>{});
+    EXPECT_EQ(Files(".mon"), (std::vector<std::string>{"recording_12.mon", "recording_12_2.mon",
+                                                       "recording_7.mon"}));
+    EXPECT_EQ(ReadFile(dir.file("recording_12.mon")), "mine\n");
+    EXPECT_EQ(ReadFile(dir.file("recording_12_2.mon")), twelve);
+    EXPECT_EQ(ReadFile(dir.file("recording_7.mon")), seven);
+    EXPECT_EQ(RunUserInterface(), 0);
+}
+
+TEST_F(ExitWithRecordingsTest, NotKeepingRemovesThem) {
+    Exit(1, 2);
+    EXPECT_EQ(Files(".tmp"), std::vector<std::string>{});
+    EXPECT_EQ(Files(".mon"), std::vector<std::string>{"recording_12.mon"});
 }
 
 TEST_F(ShellTest, AllToolbarImagesMissingShowsErrorTwoForEach) {
