@@ -27,6 +27,9 @@ install(FILES ${toolbar_images} DESTINATION ${VELORINDER_DATA_DIR}/toolbar)
 # Desktop entry, icons and AppStream metadata, all named by the application id.
 install(FILES ${PACKAGING_DIR}/${VELORINDER_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The file types it opens; shared-mime-info's trigger updates the database
+# when the package is installed or removed.
+install(FILES ${PACKAGING_DIR}/${VELORINDER_APP_ID}.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 configure_file(${PACKAGING_DIR}/${VELORINDER_APP_ID}.metainfo.xml.in
                ${CMAKE_BINARY_DIR}/packaging/${VELORINDER_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/${VELORINDER_APP_ID}.metainfo.xml

@@ -44,6 +44,23 @@ for size in 16 22 24 32 48 64 128 256; do
     fi
 done
 
+# Each kind of file the program opens is known by its type, once the database
+# is built as the package's trigger builds it.
+update-mime-database "$share/mime" >/dev/null 2>&1 || fail "update-mime-database"
+samples=$(mktemp -d)
+printf 'RUN-UP.VLR\n00/00/0000 00:00\n1\n1\n0\n1.000000\n0\n0\n\n0.000000 \n1.000000 ' >"$samples/run-up.vlr"
+printf 'recording_1.mon\n12/08/2026 14:05\n0001 0 1 001.00 00001 1.50E+2;\n' >"$samples/recording_1.mon"
+printf '{\n  "format": "velorinder-session",\n  "version": 1,\n  "current": -1,\n  "windows": []\n}\n' >"$samples/bench"
+cp "$samples/bench" "$samples/bench.vls"
+for pair in run-up.vlr:recording recording_1.mon:transfer bench.vls:session bench:session; do
+    file=${pair%%:*}
+    want=application/x-velorinder-${pair#*:}
+    got=$(XDG_DATA_HOME="$share" XDG_DATA_DIRS="$share" xdg-mime query filetype "$samples/$file" 2>&1)
+    [ "$got" = "$want" ] || fail "xdg-mime query filetype $file: $got, not $want"
+done
+rm -rf "$samples"
+grep -q '^Exec=velorinder %F$' "$desktop" || fail "the desktop entry does not pass the files it is given"
+
 # Every resource of the program directory, unchanged.
 bin=$build/bin
 for f in "$bin"/VELORPNL.UIR "$bin"/velorind.xl "$bin"/Velorinder??.hhh "$bin"/toolbar/*; do

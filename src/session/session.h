@@ -1,0 +1,94 @@
+// Sessions: every open window, with its recording and what the user made of
+// it (labels, alarm lines, scales, zoom, cursors, title, placement), kept in
+// one file so that a screen of work can be closed and opened again.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// ---------------------------------------------------------------- file format
+// A session file is JSON, written by FormatSession with a fixed member order
+// and shortest round-trip numbers, so a session opened and saved again gives
+// the same bytes. Layout, version 1:
+//   { "format": "velorinder-session", "version": 1, "current": <window index or -1>,
+//     "windows": [ <window>, ... ] }           at most nine windows, in slot order
+// A window:
+//   "kind":   "recording", "position", "acceleration" or "average"
+//   "source": index of the recording a derived display is computed from (an
+//             earlier window of kind "recording"); derived displays keep no
+//             samples of their own, they are computed again on opening
+//   "constant": the moving average's number of measurements (average only)
+//   "title", "curveColour"
+//   "recording": (recordings only) "interval", "measureType", "coefficient",
+//             "mode", "date" [day, month, year, hour, minute], "time" [...],
+//             "value" [...] (a missing sample holds 0), "gaps" [indices]
+//   "labels": five of { "text", "shown", "x", "y" }: minimum, maximum, texts 1-3
+//   "alarm":  { "shown", "setting", "levels": [low, high] }
+//   "scale":  { "manual", "min", "max" }
+//   "zoomLevel", "viewStart" (seconds at the left edge of the graph)
+//   "cursors": [[x, y] x 3], "variationCursors", "graticule", "legend"
+//   "geometry": [top, left, height, width] in the work area,
+//   "fullScreenReturn": [top, left, height, width] kept by the full-screen toggle
+// Numbers that JSON cannot hold (an infinite time far off) are the strings
+// "inf", "-inf" and "nan".
+constexpr int SESSION_VERSION = 1;
+constexpr const char *SESSION_FORMAT = "velorinder-session";
+
+constexpr int SESSION_RECORDING = -1; // kind of a window that shows a recording
+                                      // (derived kinds are those of the Treatment menu)
+
+struct SessionLabel {
+    std::string text;
+    bool shown = false;
+    double x = 0.0;
+    double y = 0.0;
+
+    bool operator==(const SessionLabel &) const = default;
+};
+
+struct SessionWindow {
+    int kind = SESSION_RECORDING;
+    int source = -1;
+    int constant = 0;
+    std::string title;
+    int curveColour = 0;
+    // The recording (kind SESSION_RECORDING).
+    uint32_t interval = 0;
+    int measureType = 0;
+    double coefficient = 0.0;
+    int mode = 0;
+    int date[5] = {0, 0, 0, 0, 0}; // day, month, year, hour, minute
+    std::vector<double> time;
+    std::vector<double> value;
+    std::vector<int> gaps;
+    // What the user made of it.
+    SessionLabel labels[5];
+    int alarmShown = 0;
+    int alarmSetting = 0;
+    double alarmLevel[2] = {0.0, 0.0};
+    bool manualScale = false;
+    double yMin = 0.0;
+    double yMax = 0.0;
+    int zoomLevel = 9;
+    double viewStart = 0.0;
+    double cursors[3][2] = {{0, 0}, {0, 0}, {0, 0}};
+    bool variationCursors = false;
+    bool graticule = false;
+    bool legend = false;
+    int geometry[4] = {70, 5, 220, 380};
+    int fullScreenReturn[4] = {70, 5, 220, 380};
+
+    bool operator==(const SessionWindow &) const = default;
+};
+
+struct Session {
+    int current = -1;
+    std::vector<SessionWindow> windows;
+};
+
+std::string FormatSession(const Session &session);
+// False, with a short reason in *why, when the text is no session this
+// program can open (damaged, foreign, from a newer version, or holding
+// windows the store cannot take); *session is then unchanged.
+bool ParseSession(const std::string &text, Session *session, std::string *why);
