@@ -92,3 +92,24 @@ std::string FormatSession(const Session &session);
 // program can open (damaged, foreign, from a newer version, or holding
 // windows the store cannot take); *session is then unchanged.
 bool ParseSession(const std::string &text, Session *session, std::string *why);
+
+// ---------------------------------------------------------------- the screen as a session
+// The open windows as a session: each window's recording, or the kind,
+// source and constant of a derived display, and what the user made of it.
+SessionWindow CaptureWindow(int slot);
+Session CaptureSession();
+// Closes every open window and opens those of the session in their place:
+// the same screen as when it was captured. False (the error shown, the
+// windows as they were) when the session cannot be shown.
+bool RestoreSession(const Session &session);
+// The open windows as session text, and a session opened from text (false,
+// with the reason in *why, and nothing open changed when it is refused).
+std::string CurrentSessionText();
+bool OpenSessionText(const std::string &text, std::string *why);
+// Session files through the atomic writer: false, with error 23 (writing) or
+// 16/22 (opening) naming the file and the reason shown, when they fail.
+bool SaveSessionFile(const std::string &path);
+bool OpenSessionFile(const std::string &path);
+// File > Save session ... and Open session ...
+void SaveSessionCommand();
+void OpenSessionCommand();
