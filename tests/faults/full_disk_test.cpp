@@ -103,7 +103,10 @@ TEST_P(FullDisk, RecordingSaveShowsError23AndKeepsTheOldFile) {
     Expect("Error n° -123");
     Gestion_fichier(menuBar, MENU_SAVE, nullptr, mainPanel);
     Release();
-    ExpectLastError("Error n° -123", "Error writing file ");
+    ExpectLastError(
+        "Error n° -123",
+        "Error writing file \n" + path + ": " +
+            (GetParam() == Disk::SmallFileSystem ? "No space left on device" : "File too large"));
     EXPECT_EQ(ReadFile(path), oldText);
     ExpectNothingNewIn();
     EXPECT_EQ(windowCount, 1) << "the recording stays in memory";
