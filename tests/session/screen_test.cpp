@@ -7,6 +7,7 @@
 #include "windows/graph_fixture.h"
 
 #include <QImage>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -178,6 +179,9 @@ TEST_F(SessionScreenTest, NineWindowsSavedOpenedAndSavedAgainGiveTheSameBytesAnd
     const std::vector<QImage> before = Pictures();
     const std::string first = dir.file("work.vls"), second = dir.file("again.vls");
     ASSERT_TRUE(SaveSessionFile(first));
+    // For a person to open in the real program.
+    if (const char *pictures = std::getenv("VELORINDER_PICTURES"))
+        WriteFile(std::string(pictures) + "/nine.vls", ReadFile(first));
     ASSERT_TRUE(OpenSessionFile(first));
     ASSERT_EQ(windowCount, MAX_WINDOWS);
     EXPECT_EQ(currentWindow, 4);
