@@ -61,6 +61,10 @@ std::string WindowTitleOf(const CliRecording &r);
 bool WriteWorkbook(const CliRecording &r, int lang, const std::string &path, std::string *why);
 // The curve as the recording's window draws it, in the settings' colours.
 CurvePicture PictureOf(const CliRecording &r, const CliSettings &settings);
+// The page the program prints of the window it opens on the file at
+// `inputPath`, its texts in language lang, as a PDF file at target.
+bool WriteReportPdf(const CliRecording &r, int lang, const std::string &inputPath,
+                    const std::string &target);
 
 // The language --lang asked for (0 to 4), -1 when none: then the settings'.
 extern int requestedLanguage;

@@ -61,9 +61,12 @@ const char *const CONVERT_HELP =
     "  csv   a header line (time_s,value,unit) and one line per sample; a point as\n"
     "        decimal mark, a missing sample as an empty value\n"
     "  xlsx  the workbook of the program's spreadsheet export (headers in --lang)\n"
-    "  png, svg, pdf\n"
+    "  png, svg\n"
     "        the curve as a graph window draws it: title, time axis in h:mm:ss,\n"
     "        unit on the value axis; --size WxH in pixels (default 800x500)\n"
+    "  pdf   the page the program prints: title, date, file, mode, interval,\n"
+    "        coefficient and unit, the graph, the cursor readout and a footer\n"
+    "        (texts in --lang); landscape, the page size of the locale\n"
     "The new file has the input's name with the new extension, in DIR (created when\n"
     "missing) or else beside the input; an existing file of that name is replaced.\n"
     "Files that are refused are reported and the others still converted (status 3).\n";
@@ -287,8 +290,9 @@ int ConvertCommand(const std::vector<std::string> &args, std::ostream &out, std:
                         "convert: cannot convert to '" + to + "' (vlr, csv, xlsx, png, svg or pdf)",
                         "convert");
     int width = 800, height = 500;
-    if (haveSize && !IsPicture(to))
-        return CliUsage(err, "convert: --size applies to png, svg and pdf", "convert");
+    if (haveSize && (!IsPicture(to) || to == "pdf"))
+        return CliUsage(err, "convert: --size applies to png and svg (a pdf is a printed page)",
+                        "convert");
     if (haveSize && !ParseSize(size, &width, &height))
         return CliUsage(err, "convert: --size needs WIDTHxHEIGHT, each 16 to 20000 (e.g. 800x500)",
                         "convert");
@@ -349,6 +353,8 @@ int ConvertCommand(const std::vector<std::string> &args, std::ostream &out, std:
                                        to == "vlr" ? VlrText(r, target.string()) : CsvText(r));
         } else if (to == "xlsx") {
             done = WriteWorkbook(r, lang, target.string(), &why);
+        } else if (to == "pdf") {
+            done = WriteReportPdf(r, lang, path, target.string());
         } else {
             done =
                 SaveCurvePicture(PictureOf(r, settings), target.string(), to, width, height) == 0;

@@ -6,11 +6,13 @@
 #include "display/display.h"
 #include "export/export.h"
 #include "link/link.h"
+#include "report/report.h"
 #include "shell/shell.h"
 #include "windows/windows.h"
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <memory>
 
@@ -208,6 +210,24 @@ CurvePicture PictureOf(const CliRecording &r, const CliSettings &settings) {
     p.plotBackColour = settings.colours[1];
     p.gridColour = settings.colours[5];
     return p;
+}
+
+bool WriteReportPdf(const CliRecording &r, int lang, const std::string &inputPath,
+                    const std::string &target) {
+    std::unique_ptr<WindowRecord> w = WindowOf(r);
+    ReportContext c;
+    c.lang = lang;
+    // The path as the program's Open dialog gives it; a temporary file is
+    // the program's own and not named.
+    std::error_code ec;
+    const std::filesystem::path absolute =
+        std::filesystem::absolute(inputPath, ec).lexically_normal();
+    c.filePath = PathExtension(inputPath) == ".tmp" ? "" : (ec ? inputPath : absolute.string());
+    int second = 0;
+    GetSystemDate(&c.printed[1], &c.printed[0], &c.printed[2]);
+    GetSystemTime(&c.printed[3], &c.printed[4], &second);
+    SetReportPrintAttributes();
+    return SaveReportPdf({BuildReportPage(*w, NewWindowView(*w), c)}, target) == 0;
 }
 
 void StartRunTime(const std::vector<std::string> &args) {

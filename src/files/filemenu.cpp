@@ -3,12 +3,14 @@
 #include "files/files.h"
 #include "link/link.h"
 #include "platform/platform.h"
+#include "report/report.h"
 #include "session/session.h"
 #include "shell/shell.h"
 #include "toolbox/toolbox.h"
 #include "windows/windows.h"
 
 #include <filesystem>
+#include <vector>
 
 const char *const FILE_EXISTS_TEXT[5] = {
     "Fichier existant !   Voulez-vous l'écraser ?\n",
@@ -147,17 +149,24 @@ void Print() {
         SetPanelAttribute(p, ATTR_WIDTH, g[3]);
     }
     Repere_fenetre(p, EVENT_RIGHT_DOUBLE_CLICK, nullptr, 0, 0);
-    SetPrintAttributeEx(ATTR_PRINT_AREA_WIDTH, VAL_USE_PRINTER_DEFAULT);
-    SetPrintAttributeEx(ATTR_PRINT_AREA_HEIGHT, VAL_USE_PRINTER_DEFAULT);
-    SetPrintAttributeEx(ATTR_PRINT_COLOR_MODE, VAL_PRINT_COLOR);
-    SetPrintAttributeEx(ATTR_PRINT_ORIENTATION, VAL_PRINT_LANDSCAPE);
-    SetPrintAttributeEx(ATTR_PRINT_XRESOLUTION, VAL_USE_PRINTER_DEFAULT);
-    SetPrintAttributeEx(ATTR_PRINT_YRESOLUTION, VAL_USE_PRINTER_DEFAULT);
-    int printed = PrintPanel(p, "", 1, 1, 1);
+    // The page is a report of what the window shows, previewed first.
+    int printed = PrintWindowReports({currentWindow});
     SetPanelAttribute(p, ATTR_HEIGHT, height);
     SetPanelAttribute(p, ATTR_WIDTH, width);
     Tile();
     if (printed < 0) ShowError(23);
+}
+
+// Every open window, one page each, in the order of the Window menu.
+void PrintAll() {
+    if (windowCount == 0) {
+        ShowError(4);
+        return;
+    }
+    std::vector<int> slots;
+    for (int slot = 0; slot < windowCount; ++slot)
+        slots.push_back(slot);
+    if (PrintWindowReports(slots) < 0) ShowError(23);
 }
 
 } // namespace
@@ -176,6 +185,9 @@ void Gestion_fichier(int /*menuBar*/, int menuItem, void *, int panel) {
         break;
     case MENU_PRINT:
         Print();
+        break;
+    case MENU_PRINT_ALL:
+        PrintAll();
         break;
     case MENU_EXIT:
         Sortir(panel, 2, EVENT_COMMIT, nullptr, 0, 0);

@@ -92,7 +92,11 @@ bool OpenTransferText(const std::string &path, const std::string &text) {
     std::copy(f.date, f.date + 5, recordingDate);
     std::memset(cleanLine, 0, sizeof cleanLine);
     CopyText(cleanLine, sizeof cleanLine, f.line);
-    return LoadRecording(cleanLine, 0) == 0;
+    if (LoadRecording(cleanLine, 0) != 0) return false;
+    // The window knows its file, as one opened from a recording file does.
+    if (currentWindow >= 0)
+        SetCtrlAttribute(windows[currentWindow].panel, WINDOW_PATH, ATTR_CALLBACK_DATA_PATH, path);
+    return true;
 }
 
 } // namespace

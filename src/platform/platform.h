@@ -379,6 +379,69 @@ int PrintPanel(int panel, const std::string &fileName, int scaling, int visibili
 // Test seam: prints meant for the printer go to this PDF file ("" ends it).
 void SetPrintFileForTesting(const std::string &pdfPath);
 
+// ---------------------------------------------------------------- report pages
+// (report_page.cpp) A printed page that says what was measured: a title and
+// header lines, the graph drawn as vectors at the device's resolution, and a
+// footer. Text stays text.
+struct ReportPoint {
+    double x; // device pixel column from the plot's left edge (may lie a little outside)
+    double y; // value
+};
+using ReportRun = std::vector<ReportPoint>; // drawn joined; runs are apart
+struct ReportCurve {
+    std::vector<double> time;
+    std::vector<double> value;
+    std::vector<char> missing; // 1 for a missing sample, where the curve breaks
+    int colour = 0;
+};
+// The curve between time xFrom and xTo reduced for `columns` device pixel
+// columns (the layout's own routine, so that what reaches the page is
+// decided there).
+using ReportReducer = std::vector<ReportRun> (*)(const ReportCurve &curve, double xFrom, double xTo,
+                                                 int columns);
+struct ReportLabel {
+    double x, y;
+    std::string text;
+};
+struct ReportCursor {
+    int number; // 1 measures, 2 and 3 the variation cursors
+    double x, y;
+    bool vertical; // only the time line (a cursor on a missing sample)
+};
+struct ReportGraph {
+    double timeMin = 0, timeMax = 1, valueMin = 0, valueMax = 1;
+    std::vector<std::pair<double, std::string>> timeTicks;  // position, text
+    std::vector<std::pair<double, std::string>> valueTicks; // position, text
+    std::string timeAxisName;
+    std::string valueAxisName;
+    bool timeGrid = true, valueGrid = true;
+    std::vector<ReportCurve> curves;
+    ReportReducer reduce = nullptr;
+    std::vector<ReportLabel> labels;
+    std::vector<std::pair<double, std::string>> alarms; // level, its text at the line's end
+    std::vector<ReportCursor> cursors;
+    std::vector<std::string> readouts; // lines under the graph
+};
+struct ReportPage {
+    std::string title;
+    std::vector<std::string> header;
+    ReportGraph graph;
+    std::string footerLeft, footerCentre, footerRight;
+};
+// Prints the pages, one after the other, with the attributes of
+// SetPrintAttributeEx. A print preview comes first (previewTitle); then, as
+// PrintPanel does, the default printer, or the print dialog when there is
+// none; fileName not "": that PDF file, without the preview. Gives 0,
+// VAL_PRINT_CANCELLED (preview or dialog cancelled), or a negative UIE code.
+int PrintReport(const std::vector<ReportPage> &pages, const std::string &fileName,
+                const std::string &previewTitle);
+// The same pages as a PDF file, laid out as the print lays them out (the
+// attributes of SetPrintAttributeEx), for a program without windows.
+// Replaces a file of that name only once the new one is whole. 0, or UIEOperationFailed.
+int SaveReportPdf(const std::vector<ReportPage> &pages, const std::string &path);
+// Texts drawn on a graph with PlotText, in the order drawn.
+int GetGraphTexts(int panel, int control, std::vector<ReportLabel> *texts);
+
 // ---------------------------------------------------------------- help
 // (help.cpp) A help viewer over Qt Help stands in for the Windows help engine.
 constexpr int HELP_CONTENTS = 3;     // the viewer at the contents and the first page

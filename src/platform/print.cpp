@@ -1,15 +1,18 @@
-// Printing a panel: the panel is drawn as it shows (graph, readouts and
-// all) and placed on one page of the default printer or of a PDF file.
+// Printing: a panel drawn as it shows, or report pages, on the default
+// printer or in a PDF file; report pages are previewed first.
 #include "platform/internal.h"
 #include "platform/replace.h"
+#include "platform/report_page.h"
 
 #include <QApplication>
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QPixmap>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QScreen>
 #include <map>
 #include <unistd.h>
 
@@ -55,7 +58,94 @@ QRectF Placement(const QPrinter &printer, QSize image, int scaling) {
     return QRectF(page.topLeft(), size);
 }
 
+// The printer the print goes to without a dialog: the test file, else the
+// system's default printer. False when there is neither.
+bool ChooseDirectPrinter(QPrinter *printer) {
+    if (!testPrintFile.empty()) {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(QString::fromStdString(testPrintFile));
+        return true;
+    }
+    QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull()) return false;
+    printer->setPrinterName(info.printerName());
+    return true;
+}
+
+// Paints through `paint`; a PDF file of that name is replaced only once the
+// new one is whole.
+int PaintOn(QPrinter *printer, const std::function<bool()> &paint) {
+    const QString pdf =
+        printer->outputFormat() == QPrinter::PdfFormat ? printer->outputFileName() : QString();
+    if (pdf.isEmpty()) return paint() ? 0 : UIEOperationFailed;
+    int r = ReplaceFile(pdf.toStdString(), [&](int fd, const std::string &name) {
+        printer->setOutputFileName(QString::fromStdString(name));
+        return paint() && ::lseek(fd, 0, SEEK_END) > 0;
+    });
+    printer->setOutputFileName(pdf);
+    return r == REPLACE_DONE ? 0 : UIEOperationFailed;
+}
+
+// The preview of the pages; true when the user chose to print. Its Print
+// button only ends it: where the pages go is decided afterwards, as for a
+// print without a preview.
+bool Preview(QPrinter *printer, const std::vector<ReportPage> &pages, const std::string &title) {
+    PopupRecord record{"preview", title, "", {"Print", "Cancel"}};
+    PopupAnswer answer;
+    if (rt::ScriptedPopup(record, &answer)) return answer.button == 1;
+    QPrintPreviewDialog dialog(printer, QApplication::activeWindow());
+    dialog.setWindowTitle(QString::fromStdString(title));
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested,
+                     [&pages](QPrinter *target) { rt::DrawReportPages(target, pages); });
+    const QString printText = QCoreApplication::translate("QPrintPreviewDialog", "Print");
+    for (QAction *action : dialog.findChildren<QAction *>()) {
+        if (action->text() != printText) continue;
+        QObject::disconnect(action, SIGNAL(triggered(bool)), &dialog, nullptr);
+        QObject::connect(action, &QAction::triggered, &dialog, &QDialog::accept);
+    }
+    QRect screen = QApplication::primaryScreen()
+                       ? QApplication::primaryScreen()->availableGeometry()
+                       : QRect(0, 0, 1024, 768);
+    dialog.resize(std::min(900, screen.width()), std::min(900, screen.height()) * 9 / 10);
+    return dialog.exec() == QDialog::Accepted;
+}
+
 } // namespace
+
+void rt::ApplyPrintAttributes(QPrinter *printer) {
+    ApplyAttributes(printer);
+    // A printer that knows no colour prints grey, whatever was asked.
+    if (printer->outputFormat() == QPrinter::NativeFormat && !printer->printerName().isEmpty()) {
+        QPrinterInfo info(*printer);
+        const QList<QPrinter::ColorMode> modes = info.supportedColorModes();
+        if (!modes.isEmpty() && !modes.contains(QPrinter::Color))
+            printer->setColorMode(QPrinter::GrayScale);
+    }
+}
+
+int PrintReport(const std::vector<ReportPage> &pages, const std::string &fileName,
+                const std::string &previewTitle) {
+    if (pages.empty()) return UIEOperationFailed;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QString::fromStdString(pages.front().title));
+    auto paint = [&] { return rt::DrawReportPages(&printer, pages); };
+    if (!fileName.empty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(fileName));
+        rt::ApplyPrintAttributes(&printer);
+        return PaintOn(&printer, paint);
+    }
+    const bool direct = ChooseDirectPrinter(&printer);
+    rt::ApplyPrintAttributes(&printer);
+    // Pending moves and resizes are laid out before the preview opens.
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (!Preview(&printer, pages, previewTitle)) return VAL_PRINT_CANCELLED;
+    if (!direct) {
+        QPrintDialog dialog(&printer, QApplication::activeWindow());
+        if (dialog.exec() != QDialog::Accepted) return VAL_PRINT_CANCELLED;
+    }
+    return PaintOn(&printer, paint);
+}
 
 void SetPrintFileForTesting(const std::string &pdfPath) {
     testPrintFile = pdfPath;
@@ -114,14 +204,5 @@ int PrintPanel(int panel, const std::string &fileName, int scaling, int visibili
                            QRectF(picture.rect()));
         return painter.end();
     };
-    const QString pdf =
-        printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : QString();
-    if (pdf.isEmpty()) return paint() ? 0 : UIEOperationFailed;
-    // A PDF file of that name is replaced only once the new one is whole.
-    int r = ReplaceFile(pdf.toStdString(), [&](int fd, const std::string &name) {
-        printer.setOutputFileName(QString::fromStdString(name));
-        return paint() && ::lseek(fd, 0, SEEK_END) > 0;
-    });
-    printer.setOutputFileName(pdf);
-    return r == REPLACE_DONE ? 0 : UIEOperationFailed;
+    return PaintOn(&printer, paint);
 }

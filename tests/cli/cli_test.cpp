@@ -275,10 +275,16 @@ std::string PdfText(const TempDir &dir, const std::string &pdf) {
 
 TEST_F(FilesTest, PicturesOfTheLongRecordingHaveTheirSizeTitleAxesAndCurve) {
     const std::vector<std::string> mons = DemoTransferFiles();
-    for (const char *to : {"png", "svg", "pdf"}) {
+    for (const char *to : {"png", "svg"}) {
         Outcome run = Cli("convert " + Quote(mons[5]) + " --to " + to + " --size 640x400");
         ASSERT_EQ(run.status, 0) << to << ": " << run.err;
     }
+    // A pdf is the printed page, whose size is the paper's.
+    Outcome sized = Cli("convert " + Quote(mons[5]) + " --to pdf --size 640x400");
+    EXPECT_EQ(sized.status, CLI_USAGE);
+    EXPECT_NE(sized.err.find("--size applies to png and svg"), std::string::npos) << sized.err;
+    Outcome pdf = Cli("convert " + Quote(mons[5]) + " --to pdf");
+    ASSERT_EQ(pdf.status, 0) << pdf.err;
     // 8,000 samples at 1 s: from 0:00:00 to 2:13:19, in tr/min.
     const std::vector<std::string> words = {"recording_6.mon", "tr/min", "0:00:00", "1:06:39",
                                             "2:13:19"};
@@ -308,11 +314,13 @@ TEST_F(FilesTest, PicturesOfTheLongRecordingHaveTheirSizeTitleAxesAndCurve) {
         EXPECT_NE(svgText.find(w), std::string::npos) << w << " in the svg";
 
     Outcome info = Shell(dir, "pdfinfo " + Quote(dir.file("recording_6.pdf")));
-    EXPECT_TRUE(std::regex_search(info.out, std::regex(R"(Page size:\s+640 x 400 pts)")))
-        << info.out;
+    EXPECT_TRUE(
+        std::regex_search(info.out, std::regex(R"(Page size:\s+(842 x 595|792 x 612) pts)")))
+        << "a landscape page: " << info.out;
     EXPECT_TRUE(std::regex_search(info.out, std::regex(R"(Pages:\s+1\n)"))) << info.out;
     const std::string text = PdfText(dir, dir.file("recording_6.pdf"));
-    for (const std::string &w : words)
+    for (const char *w :
+         {"recording_6.mon", "Unit: tr/min", "Interval: 1 s", "0:00:00", "Page 1 / 1"})
         EXPECT_NE(text.find(w), std::string::npos) << w << " in the pdf: " << text;
 }
 

@@ -448,11 +448,12 @@ TEST_F(FileMenuTest, RecentEntriesFollowTheOpenedFiles) {
             if (!item->isSeparator()) texts.push_back(item->text().toStdString());
         if (!texts.empty() && texts.back() == exitText) shown = texts;
     }
-    // Open, Save, Open session, Save session, Close, Print, the four entries, Exit.
-    ASSERT_EQ(shown.size(), 11u);
+    // Open, Save, Open session, Save session, Close, Print, Print all windows, the four
+    // entries, Exit.
+    ASSERT_EQ(shown.size(), 12u);
     EXPECT_EQ(shown[5], MnemonicText(ItemText(MENU_PRINT)));
     for (int k = 0; k < 4; ++k)
-        EXPECT_EQ(shown[6 + k], MnemonicText("__" + std::to_string(k + 1) + " " + paths[4 - k]));
+        EXPECT_EQ(shown[7 + k], MnemonicText("__" + std::to_string(k + 1) + " " + paths[4 - k]));
 
     // Entry 2 again: to the top; 0 to 1, 1 to 2, 3 unchanged.
     Lire_fichier(paths[2]);
@@ -567,7 +568,7 @@ QRect InkBox(const QImage &page) {
     return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
-TEST_F(FileMenuTest, PrintOfAFullScreenWindowGivesOnePageAtFullScreenSize) {
+TEST_F(FileMenuTest, PrintOfAFullScreenWindowGivesOneReportPageAndLeavesTheWindowsTiled) {
     OpenRecording("first", RunUpCurve(600));
     int s = OpenRecording("printed", RunUpCurve(900));
     windows[s].curveColour = 0xFF0000;
@@ -579,6 +580,7 @@ TEST_F(FileMenuTest, PrintOfAFullScreenWindowGivesOnePageAtFullScreenSize) {
     Settle();
     std::string pdf = dir.file("print.pdf");
     SetPrintFileForTesting(pdf);
+    Expect("Print preview");
     Menu(MENU_PRINT);
     ASSERT_TRUE(fs::exists(pdf));
     EXPECT_EQ(PdfPages(pdf), 1);
@@ -591,12 +593,9 @@ TEST_F(FileMenuTest, PrintOfAFullScreenWindowGivesOnePageAtFullScreenSize) {
     ASSERT_FALSE(page.isNull());
     QRect ink = InkBox(page);
     ASSERT_FALSE(ink.isEmpty());
-    // The picture has the proportions of the window at full screen (the
-    // whole area), not those of its tiled half.
-    double printed = static_cast<double>(ink.width()) / ink.height();
-    double full = static_cast<double>(W - 9) / (H - 75);
-    EXPECT_NEAR(printed, full, 0.08 * full);
-    // The red curve and the navy title bar of the active window are on the page.
+    // A landscape page with the red curve on it, and no picture of the
+    // window: none of its navy title bar.
+    EXPECT_GT(page.width(), page.height());
     int red = 0, navy = 0;
     for (int y = ink.top(); y <= ink.bottom(); ++y)
         for (int x = ink.left(); x <= ink.right(); ++x) {
@@ -604,8 +603,8 @@ TEST_F(FileMenuTest, PrintOfAFullScreenWindowGivesOnePageAtFullScreenSize) {
             if (qRed(c) - std::max(qGreen(c), qBlue(c)) > 60) ++red;
             if (qBlue(c) > 90 && qRed(c) < 60 && qGreen(c) < 60) ++navy;
         }
-    EXPECT_GT(red, 40);
-    EXPECT_GT(navy, 1000);
+    EXPECT_GT(red, 400);
+    EXPECT_LT(navy, 50);
     if (const char *keep = std::getenv("VELORINDER_KEEP_PRINT"))
         fs::copy_file(png + ".png", keep, fs::copy_options::overwrite_existing);
 }
@@ -639,6 +638,7 @@ TEST_F(FileMenuTest, CursorsStayPutThroughTileCascadeANewWindowAndPrint) {
     Settle();
     ASSERT_EQ(currentWindow, s);
     SetPrintFileForTesting(dir.file("print.pdf"));
+    Expect("Print preview");
     Menu(MENU_PRINT);
     ASSERT_TRUE(fs::exists(dir.file("print.pdf")));
     expectPut("Print");
@@ -647,6 +647,7 @@ TEST_F(FileMenuTest, CursorsStayPutThroughTileCascadeANewWindowAndPrint) {
 TEST_F(FileMenuTest, PrintThatCannotWriteSaysSo) {
     OpenRecording("a", {1, 2, 3});
     SetPrintFileForTesting(dir.file("no/such/folder/print.pdf"));
+    Expect("Print preview");
     Expect("Error n° -123");
     Menu(MENU_PRINT);
     ExpectTiled();
