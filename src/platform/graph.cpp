@@ -5,8 +5,11 @@
 
 #include <QMdiSubWindow>
 
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QRubberBand>
+#include <QWheelEvent>
 #include <qcustomplot.h>
 
 #include <algorithm>
@@ -21,7 +24,9 @@ QColor Rgb(int colour) {
 }
 
 constexpr int kMaxCursors = 3;
-constexpr int kGrabPixels = 6; // how near a cursor line a press must be to take it
+constexpr int kGrabPixels = 6;    // how near a cursor line a press must be to take it
+constexpr int kMinZoomPixels = 5; // a smaller rectangle is a click, not a zoom
+constexpr int kWheelNotch = 120;  // angle delta of one wheel step
 
 int nextPlotHandle = 1; // unique over the run, so a stale handle never hits a new plot
 
@@ -418,6 +423,34 @@ class GraphState : public QObject {
         UpdateCursorItems();
     }
 
+    // The statistics box rides on the cursor layer: changing it never redraws the curve.
+    void SetInfoText(const QString &text) {
+        if (!info_) {
+            info_ = new QCPItemText(plot_);
+            info_->setLayer(cursorLayer_);
+            info_->setSelectable(false);
+            info_->position->setType(QCPItemPosition::ptAxisRectRatio);
+            info_->position->setCoords(1, 0);
+            info_->setPositionAlignment(Qt::AlignRight | Qt::AlignTop);
+            info_->setTextAlignment(Qt::AlignLeft);
+            info_->setPadding(QMargins(5, 3, 5, 3));
+            info_->setBrush(QBrush(QColor(255, 255, 255, 225)));
+            info_->setPen(QPen(Qt::black));
+            info_->setColor(Qt::black);
+            QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+            font.setPointSizeF(font.pointSizeF() * 0.85);
+            info_->setFont(font);
+        }
+        if (info_->text() == text && info_->visible() == !text.isEmpty()) return;
+        info_->setText(text);
+        info_->setVisible(!text.isEmpty());
+        RedrawCursors();
+    }
+
+    QString InfoText() const { return info_ && info_->visible() ? info_->text() : QString(); }
+
+    GraphGesture gesture_;
+
     void RedrawCursors() {
         // The cursor layer has its own buffer: moving a cursor never redraws the curve.
         if (plot_->isVisible())
@@ -429,6 +462,7 @@ class GraphState : public QObject {
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
         if (watched != plot_) return false;
+        if (Gesture(event)) return true;
         switch (event->type()) {
         case QEvent::MouseButtonPress: {
             auto *me = static_cast<QMouseEvent *>(event);
@@ -473,6 +507,111 @@ class GraphState : public QObject {
     }
 
   private:
+    enum class Drag { None, Rectangle, Pan };
+
+    QPointF Clamped(QPointF p) const {
+        const QRectF r = plot_->axisRect()->rect();
+        return QPointF(std::clamp(p.x(), r.left(), r.right()),
+                       std::clamp(p.y(), r.top(), r.bottom()));
+    }
+
+    void EndGesture() {
+        gestureDrag_ = Drag::None;
+        if (band_) band_->hide();
+    }
+
+    // Zoom and pan with the mouse; true when the event was one of theirs.
+    // Cursor drags (left button) and the double clicks go on as before.
+    bool Gesture(QEvent *event) {
+        switch (event->type()) {
+        case QEvent::Wheel: {
+            auto *we = static_cast<QWheelEvent *>(event);
+            const int delta = we->angleDelta().y();
+            if (delta == 0) return false;
+            // A touchpad sends parts of a notch: they add up to steps.
+            if ((wheelRest_ > 0) != (delta > 0)) wheelRest_ = 0;
+            wheelRest_ += delta;
+            const int steps = wheelRest_ / kWheelNotch;
+            wheelRest_ -= steps * kWheelNotch;
+            if (steps != 0) {
+                const QPointF p = Clamped(we->position());
+                gesture_ = {plot_->xAxis->pixelToCoord(p.x()), plot_->yAxis->pixelToCoord(p.y()), 0,
+                            0};
+                const bool value = (we->modifiers() & Qt::ControlModifier) != 0;
+                rt::DispatchCtrlEvent(panel_, control_, EVENT_GRAPH_WHEEL, steps, value ? 1 : 0);
+            }
+            return true;
+        }
+        case QEvent::MouseButtonPress: {
+            auto *me = static_cast<QMouseEvent *>(event);
+            const QPointF p = me->position();
+            if (!plot_->axisRect()->rect().contains(p.toPoint())) return false;
+            const bool shiftLeft =
+                me->button() == Qt::LeftButton && (me->modifiers() & Qt::ShiftModifier) != 0;
+            if (me->button() == Qt::RightButton || shiftLeft) {
+                gestureDrag_ = Drag::Rectangle;
+                dragStart_ = p;
+                // A right press alone stays a click (a double one is full screen).
+                return shiftLeft;
+            }
+            if (me->button() == Qt::MiddleButton) {
+                gestureDrag_ = Drag::Pan;
+                dragStart_ = lastPan_ = p;
+                panX_ = plot_->xAxis->range();
+                panY_ = plot_->yAxis->range();
+                return true;
+            }
+            return false;
+        }
+        case QEvent::MouseMove: {
+            if (gestureDrag_ == Drag::None) return false;
+            const QPointF p = static_cast<QMouseEvent *>(event)->position();
+            if (gestureDrag_ == Drag::Rectangle) {
+                if (!band_) band_ = new QRubberBand(QRubberBand::Rectangle, plot_);
+                band_->setGeometry(QRectF(dragStart_, Clamped(p)).normalized().toRect());
+                band_->show();
+                return true;
+            }
+            if (p == lastPan_) return true;
+            lastPan_ = p;
+            const QRect r = plot_->axisRect()->rect();
+            const double dx = (p.x() - dragStart_.x()) * panX_.size() / std::max(1, r.width());
+            const double dy = (p.y() - dragStart_.y()) * panY_.size() / std::max(1, r.height());
+            // The curve follows the pointer: the view moves the other way.
+            gesture_ = {panX_.lower - dx, panY_.lower + dy, panX_.upper - dx, panY_.upper + dy};
+            rt::DispatchCtrlEvent(panel_, control_, EVENT_GRAPH_PAN);
+            return true;
+        }
+        case QEvent::MouseButtonRelease: {
+            if (gestureDrag_ == Drag::None) return false;
+            const Drag drag = gestureDrag_;
+            EndGesture();
+            if (drag == Drag::Pan) return true;
+            const QPointF p = Clamped(static_cast<QMouseEvent *>(event)->position());
+            const QPointF a = Clamped(dragStart_);
+            if (std::abs(p.x() - a.x()) < kMinZoomPixels ||
+                std::abs(p.y() - a.y()) < kMinZoomPixels)
+                return static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
+            gesture_ = {plot_->xAxis->pixelToCoord(a.x()), plot_->yAxis->pixelToCoord(a.y()),
+                        plot_->xAxis->pixelToCoord(p.x()), plot_->yAxis->pixelToCoord(p.y())};
+            rt::DispatchCtrlEvent(panel_, control_, EVENT_GRAPH_ZOOM_RECT);
+            return true;
+        }
+        case QEvent::MouseButtonDblClick:
+            EndGesture();
+            return false;
+        case QEvent::KeyPress:
+            // Escape lets go of a rectangle without zooming.
+            if (gestureDrag_ != Drag::Rectangle ||
+                static_cast<QKeyEvent *>(event)->key() != Qt::Key_Escape)
+                return false;
+            EndGesture();
+            return true;
+        default:
+            return false;
+        }
+    }
+
     int PickCursor(QPointF p) const {
         int best = 0;
         double bestDistance = kGrabPixels + 1;
@@ -552,6 +691,12 @@ class GraphState : public QObject {
     bool yLabels_ = true;
     bool useLabelStrings_ = false;
     int dragging_ = 0;
+    QCPItemText *info_ = nullptr;
+    Drag gestureDrag_ = Drag::None;
+    QPointF dragStart_, lastPan_;
+    QCPRange panX_, panY_;
+    QRubberBand *band_ = nullptr;
+    int wheelRest_ = 0;
 };
 
 GraphState *StateOf(QCustomPlot *plot, int panel = -1, int control = -1) {
@@ -789,6 +934,27 @@ int RefreshGraph(int panel, int control) {
     GraphState *g = Graph(panel, control);
     if (!g) return UIEBadControlId;
     g->Plot()->replot(QCustomPlot::rpImmediateRefresh);
+    return 0;
+}
+
+int GetGraphGesture(int panel, int control, GraphGesture *gesture) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    if (gesture) *gesture = g->gesture_;
+    return 0;
+}
+
+int SetGraphInfoText(int panel, int control, const std::string &text) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    g->SetInfoText(QString::fromStdString(text));
+    return 0;
+}
+
+int GetGraphInfoText(int panel, int control, std::string *text) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    if (text) *text = g->InfoText().toStdString();
     return 0;
 }
 
