@@ -7,6 +7,7 @@
 
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QRubberBand>
 #include <QWheelEvent>
@@ -423,31 +424,41 @@ class GraphState : public QObject {
         UpdateCursorItems();
     }
 
-    // The statistics box rides on the cursor layer: changing it never redraws the curve.
+    // A box over the plot's top right corner: a widget of its own, so that
+    // changing it redraws neither the curve nor the cursors.
     void SetInfoText(const QString &text) {
+        if (text.isEmpty()) {
+            if (info_) info_->hide();
+            return;
+        }
         if (!info_) {
-            info_ = new QCPItemText(plot_);
-            info_->setLayer(cursorLayer_);
-            info_->setSelectable(false);
-            info_->position->setType(QCPItemPosition::ptAxisRectRatio);
-            info_->position->setCoords(1, 0);
-            info_->setPositionAlignment(Qt::AlignRight | Qt::AlignTop);
-            info_->setTextAlignment(Qt::AlignLeft);
-            info_->setPadding(QMargins(5, 3, 5, 3));
-            info_->setBrush(QBrush(QColor(255, 255, 255, 225)));
-            info_->setPen(QPen(Qt::black));
-            info_->setColor(Qt::black);
+            info_ = new QLabel(plot_);
+            info_->setAttribute(Qt::WA_TransparentForMouseEvents);
+            info_->setTextFormat(Qt::PlainText);
+            info_->setStyleSheet(QStringLiteral("QLabel { background: rgba(255, 255, 255, 225); "
+                                                "color: black; border: 1px solid black; "
+                                                "padding: 2px 4px; }"));
             QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
             font.setPointSizeF(font.pointSizeF() * 0.85);
             info_->setFont(font);
+            // The plot area moves when the axes' labels change width.
+            connect(plot_, &QCustomPlot::afterReplot, info_, [this] { PlaceInfo(); });
         }
-        if (info_->text() == text && info_->visible() == !text.isEmpty()) return;
-        info_->setText(text);
-        info_->setVisible(!text.isEmpty());
-        RedrawCursors();
+        if (info_->text() != text) {
+            info_->setText(text);
+            info_->adjustSize();
+        }
+        PlaceInfo();
+        info_->show();
     }
 
-    QString InfoText() const { return info_ && info_->visible() ? info_->text() : QString(); }
+    void PlaceInfo() {
+        if (!info_) return;
+        const QRect r = plot_->axisRect()->rect();
+        info_->move(r.right() - info_->width(), r.top() + 1);
+    }
+
+    QString InfoText() const { return info_ && !info_->isHidden() ? info_->text() : QString(); }
 
     GraphGesture gesture_;
 
@@ -691,7 +702,7 @@ class GraphState : public QObject {
     bool yLabels_ = true;
     bool useLabelStrings_ = false;
     int dragging_ = 0;
-    QCPItemText *info_ = nullptr;
+    QLabel *info_ = nullptr;
     Drag gestureDrag_ = Drag::None;
     QPointF dragStart_, lastPan_;
     QCPRange panX_, panY_;

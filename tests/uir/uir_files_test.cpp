@@ -457,8 +457,9 @@ TEST(UirFiles, MainPanelHasTheGraphAreaAndEveryMenuIdentifierOnce) {
         {41, "Gestion_options"},    {43, "Gestion_options"},    {45, "Gestion_affichage"},
         {46, "Gestion_affichage"},  {47, "Gestion_affichage"},  {48, "Gestion_affichage"},
         {50, "Gestion_affichage"},  {52, "Gestion_affichage"},  {53, "Gestion_affichage"},
-        {55, "Gestion_fenetre"},    {56, "Gestion_fenetre"},    {58, "Gestion_fenetre"},
-        {61, "Gestion_aide"},       {62, "Gestion_aide"},       {64, "Gestion_aide"},
+        {76, "Gestion_affichage"},  {55, "Gestion_fenetre"},    {56, "Gestion_fenetre"},
+        {58, "Gestion_fenetre"},    {61, "Gestion_aide"},       {62, "Gestion_aide"},
+        {64, "Gestion_aide"},
     };
     std::set<int> expectedIds;
     for (const MenuItemSpec &s : expected) {
