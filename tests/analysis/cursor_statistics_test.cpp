@@ -88,7 +88,9 @@ TEST_F(CursorStatisticsTest, DraggedCursorUpdatesTheFigures) {
 // A closed window moves the slots down: the next curve in a slot is measured
 // afresh, never from the table of the curve that was there.
 TEST_F(CursorStatisticsTest, FiguresFollowTheCurveNowInTheSlot) {
-    OpenRecording("low", std::vector<double>(300, 10.0));
+    int low = OpenRecording("low", std::vector<double>(300, 10.0));
+    Gestion_affichage(menuBar, MENU_VARIATION_CURSORS, nullptr, mainPanel);
+    ASSERT_EQ(Figure(Panel(low), "Mean"), "10");
     Fermer_fenetre();
     int s = OpenRecording("high", std::vector<double>(300, 500.0));
     Gestion_affichage(menuBar, MENU_VARIATION_CURSORS, nullptr, mainPanel);
