@@ -127,6 +127,21 @@ constexpr double AXIS_MARGIN = 0.05;
 // otherwise the data's range (missing samples left out), a flat one widened,
 // with a margin. Notes the data's bounds in yMin and yMax where those are 0.0.
 void ValueAxisRange(WindowRecord &w, double *lo, double *hi);
+// Mouse zoom and pan. The start of a view newSpan seconds wide that keeps
+// the time `pointer` where it was in a view of xmin .. xmax.
+double KeepPointView(double pointer, double xmin, double xmax, double newSpan);
+// A view start within the recording (origin, duration seconds).
+double ClampedViewStart(double start, double span, double origin, double duration);
+// Narrows lo .. hi around pointer by factor (widens below 1); false, and the
+// range unchanged, where it would be too narrow or too wide to draw.
+bool ZoomRangeAround(double pointer, double factor, double *lo, double *hi);
+constexpr double VALUE_WHEEL_FACTOR = 1.25; // value-axis zoom of one wheel step
+// The visible time range of a window's graph, with its axis labels.
+void SetVisibleTime(int panel, double lo, double hi);
+// A value range fixed as the scales dialog's "Manual" fixes it.
+void SetManualScale(WindowRecord &w, double lo, double hi);
+// The graph's wheel, rectangle and pan gestures (EVENT_GRAPH_*) on the window of `panel`.
+void MouseZoom(int panel, int event, int eventData1, int eventData2);
 // Zoom indicator text: "X 5" or "/ 20".
 std::string ZoomText(double span);
 

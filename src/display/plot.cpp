@@ -1,6 +1,7 @@
 // The curve of a window, its zoom and the Display menu.
 #include "display/display.h"
 
+#include "analysis/analysis.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
 #include "toolbox/toolbox.h"
@@ -60,6 +61,49 @@ int FitZoomLevel(double duration) {
     for (int level = ZOOM_LAST - 1; level > 0; --level)
         if (VisibleSpan(zoomTable[level]) >= duration) return level;
     return 0;
+}
+
+double KeepPointView(double pointer, double xmin, double xmax, double newSpan) {
+    if (!(xmax > xmin)) return pointer - newSpan / 2;
+    return pointer - (pointer - xmin) / (xmax - xmin) * newSpan;
+}
+
+double ClampedViewStart(double start, double span, double origin, double duration) {
+    return std::clamp(start, origin, origin + std::max(0.0, duration - span));
+}
+
+bool ZoomRangeAround(double pointer, double factor, double *lo, double *hi) {
+    const double newLo = pointer - (pointer - *lo) / factor;
+    const double newHi = pointer + (*hi - pointer) / factor;
+    // Past what a double tells apart, or past what it holds, there is no axis.
+    const double magnitude = std::max({std::fabs(newLo), std::fabs(newHi), 1e-300});
+    if (!std::isfinite(newLo) || !std::isfinite(newHi) || !(newHi - newLo > 1e-9 * magnitude))
+        return false;
+    *lo = newLo;
+    *hi = newHi;
+    return true;
+}
+
+void SetVisibleTime(int panel, double lo, double hi) {
+    SetAxisScalingMode(panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, VAL_MANUAL, lo, hi);
+    double xmin = 0, xmax = 0;
+    GetAxisScalingMode(panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &xmin, &xmax);
+    DeleteAxisItem(panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, 0, -1);
+    for (const auto &label : TimeAxisLabels(xmin, xmax))
+        InsertAxisItem(panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, -1, label.second, label.first);
+}
+
+void SetManualScale(WindowRecord &w, double lo, double hi) {
+    // As the scales dialog confirms "Manual": upside down is exchanged,
+    // equal bounds get the room a flat curve gets.
+    if (hi < lo) std::swap(lo, hi);
+    if (!(lo < hi)) WidenFlatRange(&lo, &hi);
+    w.yMax = hi;
+    w.yMin = lo;
+    w.yRangeFixed = 1;
+    ValueAxisRange(w, &lo, &hi);
+    SetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_LEFT_YAXIS, VAL_MANUAL, lo, hi);
+    ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
 }
 
 std::string ZoomText(double span) {
@@ -132,6 +176,66 @@ void ZoomUpdate(WindowRecord &w, double start) {
 }
 
 } // namespace
+
+namespace {
+
+// The visible time from `start` exactly (the scroll bar, which counts in
+// hundredths of the view, only comes as near as it can).
+void ShowFrom(WindowRecord &w, double start) {
+    const double span = VisibleSpan(w.zoomSpan);
+    const double origin = w.count > 0 ? w.time[0] : 0.0;
+    start = ClampedViewStart(start, span, origin, RecordingDuration(w));
+    SetVisibleTime(w.panel, start, start + span);
+}
+
+} // namespace
+
+void MouseZoom(int panel, int event, int eventData1, int eventData2) {
+    int slot = -1;
+    for (int i = 0; i < windowCount; ++i)
+        if (windows[i].panel == panel) slot = i;
+    if (slot < 0) return;
+    WindowRecord &w = windows[slot];
+    GraphGesture g;
+    if (GetGraphGesture(panel, WINDOW_GRAPH, &g) < 0) return;
+    double xmin = 0, xmax = 0, ymin = 0, ymax = 0;
+    GetAxisScalingMode(panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &xmin, &xmax);
+    GetAxisScalingMode(panel, WINDOW_GRAPH, VAL_LEFT_YAXIS, nullptr, &ymin, &ymax);
+    switch (event) {
+    case EVENT_GRAPH_WHEEL:
+        if (eventData2 != 0) {
+            if (ZoomRangeAround(g.y0, std::pow(VALUE_WHEEL_FACTOR, eventData1), &ymin, &ymax))
+                SetManualScale(w, ymin, ymax);
+        } else {
+            const int level = std::clamp(w.zoomLevel + eventData1, 0, ZOOM_LAST - 1);
+            if (level == w.zoomLevel) return;
+            w.zoomLevel = level;
+            const double start = KeepPointView(g.x0, xmin, xmax, VisibleSpan(zoomTable[level]));
+            ZoomUpdate(w, start);
+            ShowFrom(w, start);
+        }
+        break;
+    case EVENT_GRAPH_ZOOM_RECT: {
+        const double start = std::min(g.x0, g.x1);
+        w.zoomLevel = FitZoomLevel(std::fabs(g.x1 - g.x0));
+        SetManualScale(w, std::min(g.y0, g.y1), std::max(g.y0, g.y1));
+        ZoomUpdate(w, start);
+        ShowFrom(w, start);
+        break;
+    }
+    case EVENT_GRAPH_PAN: {
+        const ScrollScale scale = ScrollScaleFor(VisibleSpan(w.zoomSpan), RecordingDuration(w));
+        const double origin = w.count > 0 ? w.time[0] : 0.0;
+        ScrollBar_SetAttribute(panel, WINDOW_SCROLLBAR, kScrollBarAttrPosition,
+                               ScrollPosition(scale, g.x0 - origin));
+        ShowFrom(w, g.x0);
+        if (g.y0 != ymin || g.y1 != ymax) SetManualScale(w, g.y0, g.y1);
+        break;
+    }
+    default:
+        break;
+    }
+}
 
 void FitToWindow() {
     if (currentWindow < 0) return;
@@ -255,7 +359,12 @@ void ToggleLegend(WindowRecord &w) {
 } // namespace
 
 void Gestion_affichage(int, int menuItem, void *, int) {
-    if (currentWindow < 0 || menuItem < MENU_GRATICULE || menuItem > MENU_ZOOM_OUT) return;
+    if (currentWindow < 0) return;
+    if (menuItem == MENU_COPY_STATISTICS) {
+        CopyStatistics();
+        return;
+    }
+    if (menuItem < MENU_GRATICULE || menuItem > MENU_ZOOM_OUT) return;
     WindowRecord &w = windows[currentWindow];
     switch (menuItem) {
     case MENU_GRATICULE:

@@ -49,6 +49,13 @@ int ClipboardPutBitmap(int bitmap) {
     return 0;
 }
 
+int ClipboardPutText(const std::string &text) {
+    QClipboard *clipboard = QApplication::clipboard();
+    if (!clipboard) return UIEOperationFailed;
+    clipboard->setText(QString::fromStdString(text));
+    return 0;
+}
+
 int DiscardBitmap(int bitmap) {
     return bitmaps.erase(bitmap) ? 0 : UIEOperationFailed;
 }

@@ -5,8 +5,12 @@
 
 #include <QMdiSubWindow>
 
+#include <QFontDatabase>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
+#include <QRubberBand>
+#include <QWheelEvent>
 #include <qcustomplot.h>
 
 #include <algorithm>
@@ -21,7 +25,9 @@ QColor Rgb(int colour) {
 }
 
 constexpr int kMaxCursors = 3;
-constexpr int kGrabPixels = 6; // how near a cursor line a press must be to take it
+constexpr int kGrabPixels = 6;    // how near a cursor line a press must be to take it
+constexpr int kMinZoomPixels = 5; // a smaller rectangle is a click, not a zoom
+constexpr int kWheelNotch = 120;  // angle delta of one wheel step
 
 int nextPlotHandle = 1; // unique over the run, so a stale handle never hits a new plot
 
@@ -418,6 +424,44 @@ class GraphState : public QObject {
         UpdateCursorItems();
     }
 
+    // A box over the plot's top right corner: a widget of its own, so that
+    // changing it redraws neither the curve nor the cursors.
+    void SetInfoText(const QString &text) {
+        if (text.isEmpty()) {
+            if (info_) info_->hide();
+            return;
+        }
+        if (!info_) {
+            info_ = new QLabel(plot_);
+            info_->setAttribute(Qt::WA_TransparentForMouseEvents);
+            info_->setTextFormat(Qt::PlainText);
+            info_->setStyleSheet(QStringLiteral("QLabel { background: rgba(255, 255, 255, 225); "
+                                                "color: black; border: 1px solid black; "
+                                                "padding: 2px 4px; }"));
+            QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+            font.setPointSizeF(font.pointSizeF() * 0.85);
+            info_->setFont(font);
+            // The plot area moves when the axes' labels change width.
+            connect(plot_, &QCustomPlot::afterReplot, info_, [this] { PlaceInfo(); });
+        }
+        if (info_->text() != text) {
+            info_->setText(text);
+            info_->adjustSize();
+        }
+        PlaceInfo();
+        info_->show();
+    }
+
+    void PlaceInfo() {
+        if (!info_) return;
+        const QRect r = plot_->axisRect()->rect();
+        info_->move(r.right() - info_->width(), r.top() + 1);
+    }
+
+    QString InfoText() const { return info_ && !info_->isHidden() ? info_->text() : QString(); }
+
+    GraphGesture gesture_;
+
     void RedrawCursors() {
         // The cursor layer has its own buffer: moving a cursor never redraws the curve.
         if (plot_->isVisible())
@@ -429,6 +473,7 @@ class GraphState : public QObject {
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
         if (watched != plot_) return false;
+        if (Gesture(event)) return true;
         switch (event->type()) {
         case QEvent::MouseButtonPress: {
             auto *me = static_cast<QMouseEvent *>(event);
@@ -473,6 +518,111 @@ class GraphState : public QObject {
     }
 
   private:
+    enum class Drag { None, Rectangle, Pan };
+
+    QPointF Clamped(QPointF p) const {
+        const QRectF r = plot_->axisRect()->rect();
+        return QPointF(std::clamp(p.x(), r.left(), r.right()),
+                       std::clamp(p.y(), r.top(), r.bottom()));
+    }
+
+    void EndGesture() {
+        gestureDrag_ = Drag::None;
+        if (band_) band_->hide();
+    }
+
+    // Zoom and pan with the mouse; true when the event was one of theirs.
+    // Cursor drags (left button) and the double clicks go on as before.
+    bool Gesture(QEvent *event) {
+        switch (event->type()) {
+        case QEvent::Wheel: {
+            auto *we = static_cast<QWheelEvent *>(event);
+            const int delta = we->angleDelta().y();
+            if (delta == 0) return false;
+            // A touchpad sends parts of a notch: they add up to steps.
+            if ((wheelRest_ > 0) != (delta > 0)) wheelRest_ = 0;
+            wheelRest_ += delta;
+            const int steps = wheelRest_ / kWheelNotch;
+            wheelRest_ -= steps * kWheelNotch;
+            if (steps != 0) {
+                const QPointF p = Clamped(we->position());
+                gesture_ = {plot_->xAxis->pixelToCoord(p.x()), plot_->yAxis->pixelToCoord(p.y()), 0,
+                            0};
+                const bool value = (we->modifiers() & Qt::ControlModifier) != 0;
+                rt::DispatchCtrlEvent(panel_, control_, EVENT_GRAPH_WHEEL, steps, value ? 1 : 0);
+            }
+            return true;
+        }
+        case QEvent::MouseButtonPress: {
+            auto *me = static_cast<QMouseEvent *>(event);
+            const QPointF p = me->position();
+            if (!plot_->axisRect()->rect().contains(p.toPoint())) return false;
+            const bool shiftLeft =
+                me->button() == Qt::LeftButton && (me->modifiers() & Qt::ShiftModifier) != 0;
+            if (me->button() == Qt::RightButton || shiftLeft) {
+                gestureDrag_ = Drag::Rectangle;
+                dragStart_ = p;
+                // A right press alone stays a click (a double one is full screen).
+                return shiftLeft;
+            }
+            if (me->button() == Qt::MiddleButton) {
+                gestureDrag_ = Drag::Pan;
+                dragStart_ = lastPan_ = p;
+                panX_ = plot_->xAxis->range();
+                panY_ = plot_->yAxis->range();
+                return true;
+            }
+            return false;
+        }
+        case QEvent::MouseMove: {
+            if (gestureDrag_ == Drag::None) return false;
+            const QPointF p = static_cast<QMouseEvent *>(event)->position();
+            if (gestureDrag_ == Drag::Rectangle) {
+                if (!band_) band_ = new QRubberBand(QRubberBand::Rectangle, plot_);
+                band_->setGeometry(QRectF(dragStart_, Clamped(p)).normalized().toRect());
+                band_->show();
+                return true;
+            }
+            if (p == lastPan_) return true;
+            lastPan_ = p;
+            const QRect r = plot_->axisRect()->rect();
+            const double dx = (p.x() - dragStart_.x()) * panX_.size() / std::max(1, r.width());
+            const double dy = (p.y() - dragStart_.y()) * panY_.size() / std::max(1, r.height());
+            // The curve follows the pointer: the view moves the other way.
+            gesture_ = {panX_.lower - dx, panY_.lower + dy, panX_.upper - dx, panY_.upper + dy};
+            rt::DispatchCtrlEvent(panel_, control_, EVENT_GRAPH_PAN);
+            return true;
+        }
+        case QEvent::MouseButtonRelease: {
+            if (gestureDrag_ == Drag::None) return false;
+            const Drag drag = gestureDrag_;
+            EndGesture();
+            if (drag == Drag::Pan) return true;
+            const QPointF p = Clamped(static_cast<QMouseEvent *>(event)->position());
+            const QPointF a = Clamped(dragStart_);
+            if (std::abs(p.x() - a.x()) < kMinZoomPixels ||
+                std::abs(p.y() - a.y()) < kMinZoomPixels)
+                return static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
+            gesture_ = {plot_->xAxis->pixelToCoord(a.x()), plot_->yAxis->pixelToCoord(a.y()),
+                        plot_->xAxis->pixelToCoord(p.x()), plot_->yAxis->pixelToCoord(p.y())};
+            rt::DispatchCtrlEvent(panel_, control_, EVENT_GRAPH_ZOOM_RECT);
+            return true;
+        }
+        case QEvent::MouseButtonDblClick:
+            EndGesture();
+            return false;
+        case QEvent::KeyPress:
+            // Escape lets go of a rectangle without zooming.
+            if (gestureDrag_ != Drag::Rectangle ||
+                static_cast<QKeyEvent *>(event)->key() != Qt::Key_Escape)
+                return false;
+            EndGesture();
+            return true;
+        default:
+            return false;
+        }
+    }
+
     int PickCursor(QPointF p) const {
         int best = 0;
         double bestDistance = kGrabPixels + 1;
@@ -552,6 +702,12 @@ class GraphState : public QObject {
     bool yLabels_ = true;
     bool useLabelStrings_ = false;
     int dragging_ = 0;
+    QLabel *info_ = nullptr;
+    Drag gestureDrag_ = Drag::None;
+    QPointF dragStart_, lastPan_;
+    QCPRange panX_, panY_;
+    QRubberBand *band_ = nullptr;
+    int wheelRest_ = 0;
 };
 
 GraphState *StateOf(QCustomPlot *plot, int panel = -1, int control = -1) {
@@ -789,6 +945,27 @@ int RefreshGraph(int panel, int control) {
     GraphState *g = Graph(panel, control);
     if (!g) return UIEBadControlId;
     g->Plot()->replot(QCustomPlot::rpImmediateRefresh);
+    return 0;
+}
+
+int GetGraphGesture(int panel, int control, GraphGesture *gesture) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    if (gesture) *gesture = g->gesture_;
+    return 0;
+}
+
+int SetGraphInfoText(int panel, int control, const std::string &text) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    g->SetInfoText(QString::fromStdString(text));
+    return 0;
+}
+
+int GetGraphInfoText(int panel, int control, std::string *text) {
+    GraphState *g = Graph(panel, control);
+    if (!g) return UIEBadControlId;
+    if (text) *text = g->InfoText().toStdString();
     return 0;
 }
 

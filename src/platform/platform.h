@@ -43,6 +43,16 @@ constexpr int EVENT_LOST_FOCUS = 9;
 constexpr int EVENT_CLOSE = 11;
 constexpr int EVENT_PANEL_SIZE = 12;
 constexpr int EVENT_PANEL_MOVE = 13;
+// Mouse gestures on a graph (GetGraphGesture gives their coordinates).
+// Wheel: eventData1 the steps, positive away from the user (zoom in);
+// eventData2 1 when Ctrl is held (the value axis). The gesture's x0, y0 is
+// the point under the pointer.
+constexpr int EVENT_GRAPH_WHEEL = 40;
+// A rectangle dragged with the right button or Shift+left: x0 .. x1, y0 .. y1.
+constexpr int EVENT_GRAPH_ZOOM_RECT = 41;
+// A drag with the middle button, sent while it moves: x0 .. x1 and y0 .. y1
+// are the ranges the axes had when it began, moved with the pointer.
+constexpr int EVENT_GRAPH_PAN = 42;
 
 // ---------------------------------------------------------------- panels
 // Error codes of the run-time (negative results).
@@ -346,6 +356,15 @@ int SetActiveGraphCursor(int panel, int control, int cursor);
 int GetActiveGraphCursor(int panel, int control, int *cursor);
 // Draws the graph now (pending changes are otherwise drawn by the event loop).
 int RefreshGraph(int panel, int control);
+// The coordinates of the last mouse gesture on the graph (EVENT_GRAPH_*).
+struct GraphGesture {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
+int GetGraphGesture(int panel, int control, GraphGesture *gesture);
+// A box of text lines in the top right corner of the plot area, drawn with
+// the cursors; "" removes it.
+int SetGraphInfoText(int panel, int control, const std::string &text);
+int GetGraphInfoText(int panel, int control, std::string *text); // "" when none is shown
 // Number of plots (curves, lines, texts) on the graph.
 int GetNumGraphPlots(int panel, int control, int *count);
 // The inside of a panel (without a window frame and title bar), where its
@@ -472,6 +491,8 @@ constexpr int VAL_FULL_PANEL = 1;   // scope: the whole panel, hidden parts draw
 int GetPanelDisplayBitmap(int panel, int scope, Rect area, int *bitmap);
 // Puts a bitmap's image on the system clipboard.
 int ClipboardPutBitmap(int bitmap);
+// Puts a text (UTF-8) on the system clipboard.
+int ClipboardPutText(const std::string &text);
 int DiscardBitmap(int bitmap);
 
 // ---------------------------------------------------------------- spreadsheet automation

@@ -2,6 +2,7 @@
 // the scroll bar that moves the visible time range.
 #include "windows/windows.h"
 
+#include "analysis/analysis.h"
 #include "display/display.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
@@ -179,12 +180,18 @@ void Afficher_valeurs(int slot) {
     SetCtrlVal(w.panel, c[5], text);
 }
 
-int ValCurseur(int, int, int event, void *, int, int) {
+int ValCurseur(int panel, int, int event, void *, int eventData1, int eventData2) {
     if (event == EVENT_COMMIT) {
         if (currentWindow >= 0 && windows[currentWindow].legendOffset != 0)
             Afficher_valeurs(currentWindow);
+        // The statistics belong to the window whose cursors moved.
+        for (int i = 0; i < windowCount; ++i)
+            if (windows[i].panel == panel) ShowCursorStatistics(i);
     } else if (event == EVENT_LEFT_DOUBLE_CLICK) {
         Gestion_affichage(menuBar, MENU_SCALES, nullptr, mainPanel);
+    } else if (event == EVENT_GRAPH_WHEEL || event == EVENT_GRAPH_ZOOM_RECT ||
+               event == EVENT_GRAPH_PAN) {
+        MouseZoom(panel, event, eventData1, eventData2);
     }
     return 0;
 }
@@ -243,11 +250,6 @@ int ScrollBarCallback(int panel, int, int event, void *, int, int) {
     double lo = 0, hi = 0;
     ScrollRange(v, VisibleSpan(w->zoomSpan), w->count > 0 ? w->time[0] : 0.0, RecordingDuration(*w),
                 &lo, &hi);
-    SetAxisScalingMode(panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, VAL_MANUAL, lo, hi);
-    double xmin = 0, xmax = 0;
-    GetAxisScalingMode(panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &xmin, &xmax);
-    DeleteAxisItem(panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, 0, -1);
-    for (const auto &label : TimeAxisLabels(xmin, xmax))
-        InsertAxisItem(panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, -1, label.second, label.first);
+    SetVisibleTime(panel, lo, hi);
     return 0;
 }

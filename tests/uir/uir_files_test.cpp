@@ -460,6 +460,7 @@ TEST(UirFiles, MainPanelHasTheGraphAreaAndEveryMenuIdentifierOnce) {
         {52, "Gestion_affichage"},  {53, "Gestion_affichage"},  {55, "Gestion_fenetre"},
         {56, "Gestion_fenetre"},    {58, "Gestion_fenetre"},    {61, "Gestion_aide"},
         {62, "Gestion_aide"},       {64, "Gestion_aide"},       {75, "Gestion_fichier"},
+        {76, "Gestion_affichage"},
     };
     std::set<int> expectedIds;
     for (const MenuItemSpec &s : expected) {
