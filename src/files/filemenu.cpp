@@ -3,6 +3,7 @@
 #include "files/files.h"
 #include "link/link.h"
 #include "platform/platform.h"
+#include "session/session.h"
 #include "shell/shell.h"
 #include "toolbox/toolbox.h"
 #include "windows/windows.h"
@@ -159,7 +160,7 @@ void Gestion_fichier(int /*menuBar*/, int menuItem, void *, int panel) {
         Save();
         break;
     case MENU_CLOSE:
-        Fermer_fenetre();
+        if (ConfirmClosingCurrentWindow()) Fermer_fenetre();
         break;
     case MENU_PRINT:
         Print();
