@@ -76,7 +76,8 @@ struct WindowRecord {
     int16_t sourceWindow;
     int32_t gapIndex[MAX_GAPS];
     int32_t hasGaps;
-    int32_t averageConstant; // K of a moving-average display, 0 in other slots
+    int32_t averageConstant;    // K of a moving-average display, 0 in other slots
+    double labelPosition[5][2]; // where each label was last drawn (time, value)
 };
 
 extern WindowRecord windows[MAX_WINDOWS];

@@ -34,12 +34,6 @@ const char *const RENAME_TEXT[5] = {
 const char *const CANCEL_TEXT[5] = {"__Annuler", "__Cancel", "__Abbrechen", "__Anular",
                                     "__Annulla"};
 
-int DrawLabel(const WindowRecord &w, double x, double y, const std::string &text) {
-    const int handle =
-        PlotText(w.panel, WINDOW_GRAPH, x, y, text, VAL_DEFAULT_FONT, 0, VAL_TRANSPARENT);
-    return std::max(handle, 0);
-}
-
 void EraseLabel(WindowRecord &w, int k) {
     DeleteGraphPlot(w.panel, WINDOW_GRAPH, w.labelPlot[k], VAL_IMMEDIATE_DRAW);
     w.labelPlot[k] = 0;
@@ -71,6 +65,8 @@ void PlaceLabel(WindowRecord &w, int k, double x, double y) {
     w.labelState[k] = 1;
     SetCtrlVal(textDialog, TEXT_FIELD, w.labelText[k]);
     w.labelPlot[k] = DrawLabel(w, x, y, w.labelText[k]);
+    w.labelPosition[k][0] = x;
+    w.labelPosition[k][1] = y;
     labelIndex = k;
     labelX = x;
     labelY = y;
@@ -169,9 +165,17 @@ void MoveEditedLabel(int control) {
     else
         labelX = MoveLabel(labelX, lo, hi, direction, TIME_MARGIN, TIME_STEP);
     w.labelPlot[labelIndex] = DrawLabel(w, labelX, labelY, text);
+    w.labelPosition[labelIndex][0] = labelX;
+    w.labelPosition[labelIndex][1] = labelY;
 }
 
 } // namespace
+
+int DrawLabel(const WindowRecord &w, double x, double y, const std::string &text) {
+    const int handle =
+        PlotText(w.panel, WINDOW_GRAPH, x, y, text, VAL_DEFAULT_FONT, 0, VAL_TRANSPARENT);
+    return std::max(handle, 0);
+}
 
 double MoveLabel(double position, double lo, double hi, int direction, double margin, double step) {
     const double range = hi - lo;

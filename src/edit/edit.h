@@ -45,6 +45,10 @@ double MoveLabel(double position, double lo, double hi, int direction, double ma
 // extreme, missing samples left out; -1 when there is none.
 int ExtremeSample(const double *value, int count, const int *gaps, int gapCount, bool maximum);
 
+struct WindowRecord;
+// Draws a label's text on a window's graph at (x, y); its handle, 0 when not drawn.
+int DrawLabel(const WindowRecord &w, double x, double y, const std::string &text);
+
 // Registers Gestion_edition, Minmax and the alarm dialog's Alarmes.
 void RegisterEditCallbacks();
 

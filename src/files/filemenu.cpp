@@ -10,14 +10,15 @@
 
 #include <filesystem>
 
-namespace {
-
-const char *const OPEN_TITLE[5] = {"Ouvrir", "Open", "Öffnen", "Abrir", "Apri"};
-const char *const SAVE_TITLE[5] = {"Enregistrer", "Save", "Speichern", "Guardar", "Salva"};
 const char *const OVERWRITE_TEXT[5] = {
     "Fichier existant !   Voulez-vous l'écraser ?\n",
     "File already exists !   Replace existing file ?\n", "Datei existiert! Löschen ?\n",
     "Fichero existente! Susituir ?\n", "File esistente! Sovrascrivere ?\n"};
+
+namespace {
+
+const char *const OPEN_TITLE[5] = {"Ouvrir", "Open", "Öffnen", "Abrir", "Apri"};
+const char *const SAVE_TITLE[5] = {"Enregistrer", "Save", "Speichern", "Guardar", "Salva"};
 
 void Tile() {
     Gestion_fenetre(GetPanelMenuBar(mainPanel), MENU_TILE, nullptr, mainPanel);
@@ -30,8 +31,8 @@ bool OpenableType(const std::string &path) {
 }
 
 int OpenDialog(const std::string &directory, std::string *path) {
-    return FileSelectPopup(directory, "*.mon", "*.mon;*.vlr;*.tmp", Tr(OPEN_TITLE), VAL_OK_BUTTON,
-                           0, 0, 1, 1, path);
+    return FileSelectPopup(directory, "*.mon", "*.mon;*.vlr;*.tmp;*.vls", Tr(OPEN_TITLE),
+                           VAL_OK_BUTTON, 0, 0, 1, 1, path);
 }
 
 // The next Open and Save dialogs start where this file is (a convenience:
@@ -43,16 +44,22 @@ void RememberFolderOf(const std::string &path) {
                    path);
 }
 
+bool IsSession(const std::string &path) {
+    return PathExtension(path) == SESSION_EXTENSION;
+}
+
 void Open() {
     std::string path;
     if (OpenDialog(StartFolder(FolderKind::OpenAny), &path) != VAL_EXISTING_FILE_SELECTED) return;
-    if (OpenableType(path)) {
+    if (IsSession(path)) {
+        OpenSessionFile(path); // UNSAVED WORK: asked there, before the windows are replaced
+    } else if (OpenableType(path)) {
         RememberFolderOf(path);
         Lire_fichier(path);
     } else
         ShowError(3);
     int bar = GetPanelMenuBar(mainPanel);
-    Tile();
+    if (!IsSession(path)) Tile(); // a session keeps the places it was saved with
     Griser_menus(0);
     for (int item : {MENU_OPEN, MENU_SAVE, MENU_PRINT, MENU_EXIT})
         SetMenuBarAttribute(bar, item, ATTR_DIMMED, 0);
@@ -70,6 +77,11 @@ void OpenRecent(int menuItem) {
         if (recentItems[k] != 0 && recentItems[k] == menuItem) entry = k;
     if (entry < 0) return;
     std::string path = RecentEntryPath(recentFiles[entry]);
+    if (IsSession(path)) {
+        // A session that is gone names itself in error 16; no window changes.
+        OpenSessionFile(path); // UNSAVED WORK: asked there, before the windows are replaced
+        return;
+    }
     bool direct = !path.empty() && GetFileInfo(path, nullptr) == 1;
     if (!direct) {
         std::error_code ec;
@@ -167,6 +179,12 @@ void Gestion_fichier(int /*menuBar*/, int menuItem, void *, int panel) {
         break;
     case MENU_EXIT:
         Sortir(panel, 2, EVENT_COMMIT, nullptr, 0, 0);
+        break;
+    case MENU_OPEN_SESSION:
+        OpenSessionCommand();
+        break;
+    case MENU_SAVE_SESSION:
+        SaveSessionCommand();
         break;
     default:
         OpenRecent(menuItem);

@@ -26,8 +26,8 @@ bool Checked(int panel, int control) {
     return on != 0;
 }
 
-// A threshold line over the whole recording, whatever part of it the time
-// axis shows and however long it is.
+} // namespace
+
 int DrawAlarmLine(const WindowRecord &w, double level) {
     double lo = 0.0, hi = 0.0;
     GetAxisScalingMode(w.panel, WINDOW_GRAPH, VAL_BOTTOM_XAXIS, nullptr, &lo, &hi);
@@ -38,8 +38,6 @@ int DrawAlarmLine(const WindowRecord &w, double level) {
     const double room = std::max(hi - lo, 1.0) * 10.0;
     return PlotLine(w.panel, WINDOW_GRAPH, lo - room, level, hi + room, level, 0);
 }
-
-} // namespace
 
 int AlarmShownFor(bool line1, bool line2) {
     if (line1) return line2 ? ALARM_BOTH : ALARM_ONLY_1;

@@ -227,6 +227,10 @@ void OpenAlarmDialog();
 int Alarmes(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
 // alarmShown for the lines switched on.
 int AlarmShownFor(bool line1, bool line2);
+struct WindowRecord;
+// Draws a threshold line over the whole recording of a window, whatever part
+// of it the time axis shows; its handle, or a negative code.
+int DrawAlarmLine(const WindowRecord &w, double level);
 // With both lines on, puts the lower level (and its line's handle) in index 0.
 // A level left from an earlier use is not a line and is never exchanged.
 void OrderAlarmLevels(int alarmShown, double level[2], int plot[2]);

@@ -41,6 +41,8 @@ const char *KeyOf(FolderKind kind) {
         return "open";
     case FolderKind::Workbook:
         return "workbook";
+    case FolderKind::Session:
+        return "session";
     }
     return "";
 }

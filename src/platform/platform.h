@@ -516,6 +516,7 @@ enum class FolderKind {
     Recording, // .vlr files written by Save
     OpenAny,   // the Open dialog: wherever a transfer or recording file was last used
     Workbook,  // the export's workbooks
+    Session,   // .vls session files
 };
 // The folder last used for that kind, when it still exists; else the
 // program directory (portable) or the user's documents folder.

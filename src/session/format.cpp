@@ -106,7 +106,7 @@ void WriteWindow(std::string *out, const SessionWindow &w) {
     if (w.kind == KIND_AVERAGE) line("constant", std::to_string(w.constant));
     line("title", Quoted(w.title));
     line("curveColour", std::to_string(w.curveColour));
-    if (!derived) {
+    if (!derived || w.source < 0) {
         const std::string rin = in + "  ";
         *out += in + "\"recording\": {\n";
         *out += rin + "\"interval\": " + std::to_string(w.interval) + ",\n";
@@ -277,6 +277,8 @@ bool ReadRecording(Reader &r, const JsonNode &rec, SessionWindow *w) {
     return true;
 }
 
+bool ReadDisplay(Reader &r, const JsonNode &node, SessionWindow *w);
+
 bool ReadWindow(Reader &r, const JsonNode &node, const std::vector<SessionWindow> &before,
                 SessionWindow *w) {
     if (node.kind != JsonNode::Object) return r.Fail("a window is no object");
@@ -294,8 +296,17 @@ bool ReadWindow(Reader &r, const JsonNode &node, const std::vector<SessionWindow
         const JsonNode *rec = r.Need(node, "recording", JsonNode::Object);
         if (!rec || !ReadRecording(r, *rec, w)) return false;
     } else {
-        if (!r.Integer(node, "source", 0, static_cast<double>(before.size()) - 1, &w->source))
+        if (!r.Integer(node, "source", -1, static_cast<double>(before.size()) - 1, &w->source))
             return false;
+        if (w->source < 0) {
+            // Its recording was closed: it keeps its own samples.
+            const JsonNode *rec = r.Need(node, "recording", JsonNode::Object);
+            if (!rec || !ReadRecording(r, *rec, w)) return false;
+            if (w->kind == KIND_AVERAGE &&
+                !r.Integer(node, "constant", 1, MAX_FILTER_CONSTANT, &w->constant))
+                return false;
+            return ReadDisplay(r, node, w);
+        }
         const SessionWindow &source = before[static_cast<std::size_t>(w->source)];
         if (source.kind != SESSION_RECORDING)
             return r.Fail("a derived display's source is derived");
@@ -304,6 +315,11 @@ bool ReadWindow(Reader &r, const JsonNode &node, const std::vector<SessionWindow
                        &w->constant))
             return false;
     }
+    return ReadDisplay(r, node, w);
+}
+
+// What the user made of a window: labels, alarm, scale, zoom, cursors, placement.
+bool ReadDisplay(Reader &r, const JsonNode &node, SessionWindow *w) {
     const JsonNode *labels = r.Need(node, "labels", JsonNode::Array);
     if (!labels) return false;
     if (labels->items.size() != 5) return r.Fail("a window has no five labels");

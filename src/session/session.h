@@ -17,10 +17,13 @@
 //   "kind":   "recording", "position", "acceleration" or "average"
 //   "source": index of the recording a derived display is computed from (an
 //             earlier window of kind "recording"); derived displays keep no
-//             samples of their own, they are computed again on opening
+//             samples of their own, they are computed again on opening;
+//             -1 when that recording was closed: the display then keeps its
+//             samples in "recording" as a recording does
 //   "constant": the moving average's number of measurements (average only)
 //   "title", "curveColour"
-//   "recording": (recordings only) "interval", "measureType", "coefficient",
+//   "recording": (recordings, and derived displays of source -1) "interval", "measureType",
+//   "coefficient",
 //             "mode", "date" [day, month, year, hour, minute], "time" [...],
 //             "value" [...] (a missing sample holds 0), "gaps" [indices]
 //   "labels": five of { "text", "shown", "x", "y" }: minimum, maximum, texts 1-3
@@ -34,6 +37,7 @@
 // "inf", "-inf" and "nan".
 constexpr int SESSION_VERSION = 1;
 constexpr const char *SESSION_FORMAT = "velorinder-session";
+constexpr const char *SESSION_EXTENSION = ".vls";
 
 constexpr int SESSION_RECORDING = -1; // kind of a window that shows a recording
                                       // (derived kinds are those of the Treatment menu)
@@ -106,6 +110,10 @@ bool RestoreSession(const Session &session);
 // with the reason in *why, and nothing open changed when it is refused).
 std::string CurrentSessionText();
 bool OpenSessionText(const std::string &text, std::string *why);
+// Why a session cannot be shown on this screen (a derived display its
+// recording cannot give, more windows than can open, more samples than a
+// window holds); "" when it can.
+std::string SessionMisfit(const Session &session);
 // Session files through the atomic writer: false, with error 23 (writing) or
 // 16/22 (opening) naming the file and the reason shown, when they fail.
 bool SaveSessionFile(const std::string &path);
