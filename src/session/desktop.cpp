@@ -28,9 +28,9 @@ void OpenDesktopFiles(const std::vector<std::string> &paths, const std::string &
             ShowError(16, path, std::strerror(ENOENT));
             continue;
         }
-        if (IsSessionFile(path)) {
-            if (ConfirmReplacingScreen()) OpenSessionFile(path);
-        } else if (KindOfPath(path) != FileKind::Other)
+        if (IsSessionFile(path))
+            OpenSessionFile(path);
+        else if (KindOfPath(path) != FileKind::Other)
             Lire_fichier(path);
         else
             ShowError(3, path, "");
