@@ -32,7 +32,10 @@ std::vector<std::string> LocalFiles(const QMimeData *data) {
 class DropTaker : public QObject {
   public:
     DropTaker(QObject *parent, std::function<void(const std::vector<std::string> &)> fn)
-        : QObject(parent), fn_(std::move(fn)) {}
+        : QObject(parent), fn_(std::move(fn)) {
+        setObjectName(kName);
+    }
+    static constexpr const char *kName = "rtDropTaker";
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
@@ -89,7 +92,7 @@ void StopTimer(int timerId) {
 void SetFileDropCallback(int panel, std::function<void(const std::vector<std::string> &)> fn) {
     QWidget *w = PanelWidget(panel);
     if (!w) return;
-    for (DropTaker *old : w->findChildren<DropTaker *>(QString(), Qt::FindDirectChildrenOnly))
+    for (QObject *old : w->findChildren<QObject *>(DropTaker::kName, Qt::FindDirectChildrenOnly))
         delete old;
     w->setAcceptDrops(fn != nullptr);
     if (fn) w->installEventFilter(new DropTaker(w, std::move(fn)));
