@@ -10,7 +10,7 @@
 
 #include <filesystem>
 
-const char *const OVERWRITE_TEXT[5] = {
+const char *const FILE_EXISTS_TEXT[5] = {
     "Fichier existant !   Voulez-vous l'écraser ?\n",
     "File already exists !   Replace existing file ?\n", "Datei existiert! Löschen ?\n",
     "Fichero existente! Susituir ?\n", "File esistente! Sovrascrivere ?\n"};
@@ -116,7 +116,7 @@ void Save() {
         chosen = FileSelectPopup(StartFolder(FolderKind::Recording), proposal, "*.vlr",
                                  Tr(SAVE_TITLE), VAL_OK_BUTTON, 0, 1, 1, 1, &path);
         if (chosen != VAL_EXISTING_FILE_SELECTED) break;
-        if (AskYesNo(Tr(SAVE_TITLE), Tr(OVERWRITE_TEXT))) break;
+        if (AskYesNo(Tr(SAVE_TITLE), Tr(FILE_EXISTS_TEXT))) break;
     }
     Ecrire_fichier(path, chosen);
     if (chosen >= VAL_EXISTING_FILE_SELECTED) RememberFolderOf(path);

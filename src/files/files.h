@@ -17,7 +17,7 @@ constexpr int MENU_OPEN_SESSION = 70;
 constexpr int MENU_SAVE_SESSION = 71;
 
 // "File already exists! Replace existing file?" in the five languages.
-extern const char *const OVERWRITE_TEXT[5];
+extern const char *const FILE_EXISTS_TEXT[5];
 
 // Capacities of what a file may bring in.
 constexpr int MAX_TITLE_LENGTH = 99;         // a window title

@@ -80,7 +80,7 @@ void SaveSessionCommand() {
         chosen = FileSelectPopup(StartFolder(FolderKind::Session), SESSION_TYPES, SESSION_TYPES,
                                  Tr(SAVE_SESSION_TITLE), VAL_OK_BUTTON, 0, 1, 1, 1, &path);
         if (chosen != VAL_EXISTING_FILE_SELECTED) break;
-        if (AskYesNo(Tr(SAVE_SESSION_TITLE), Tr(OVERWRITE_TEXT))) break;
+        if (AskYesNo(Tr(SAVE_SESSION_TITLE), Tr(FILE_EXISTS_TEXT))) break;
     }
     if (chosen < VAL_EXISTING_FILE_SELECTED) return;
     SetWaitCursor(1);

@@ -448,10 +448,11 @@ TEST_F(FileMenuTest, RecentEntriesFollowTheOpenedFiles) {
             if (!item->isSeparator()) texts.push_back(item->text().toStdString());
         if (!texts.empty() && texts.back() == exitText) shown = texts;
     }
-    ASSERT_EQ(shown.size(), 9u);
-    EXPECT_EQ(shown[3], MnemonicText(ItemText(MENU_PRINT)));
+    // Open, Save, Open session, Save session, Close, Print, the four entries, Exit.
+    ASSERT_EQ(shown.size(), 11u);
+    EXPECT_EQ(shown[5], MnemonicText(ItemText(MENU_PRINT)));
     for (int k = 0; k < 4; ++k)
-        EXPECT_EQ(shown[4 + k], MnemonicText("__" + std::to_string(k + 1) + " " + paths[4 - k]));
+        EXPECT_EQ(shown[6 + k], MnemonicText("__" + std::to_string(k + 1) + " " + paths[4 - k]));
 
     // Entry 2 again: to the top; 0 to 1, 1 to 2, 3 unchanged.
     Lire_fichier(paths[2]);

@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <limits>
+#include <sstream>
 
 namespace {
 
@@ -67,6 +70,41 @@ TEST(SessionFormat, ReadsBackTheSameWindowsAndWritesTheSameBytes) {
     EXPECT_TRUE(back.windows[0] == s.windows[0]);
     EXPECT_TRUE(back.windows[1] == s.windows[1]);
     EXPECT_EQ(FormatSession(back), text);
+}
+
+TEST(SessionFormat, ADerivedDisplayWhoseRecordingWasClosedKeepsItsOwnSamples) {
+    Session s;
+    SessionWindow orphan = Recording("Position curve of  GONE.MON", 6);
+    orphan.kind = KIND_POSITION;
+    orphan.source = -1;
+    s.windows.push_back(orphan);
+    const std::string text = FormatSession(s);
+    Session back;
+    std::string why;
+    ASSERT_TRUE(ParseSession(text, &back, &why)) << why;
+    ASSERT_EQ(back.windows.size(), 1u);
+    EXPECT_TRUE(back.windows[0] == orphan);
+    EXPECT_EQ(FormatSession(back), text);
+    // Without them there is nothing to show.
+    std::string cut = text;
+    cut.erase(cut.find("      \"recording\""),
+              cut.find("      \"labels\"") - cut.find("      \"recording\""));
+    EXPECT_FALSE(ParseSession(cut, &back, &why));
+}
+
+TEST(SessionFormat, EverySeedOfTheFuzzCorpusIsASession) {
+    const std::string dir = VELORINDER_SOURCE_DIR "/fuzz/corpus/session_file";
+    int seeds = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(dir)) {
+        std::ifstream in(entry.path());
+        std::stringstream text;
+        text << in.rdbuf();
+        Session s;
+        std::string why;
+        EXPECT_TRUE(ParseSession(text.str(), &s, &why)) << entry.path() << ": " << why;
+        ++seeds;
+    }
+    EXPECT_GE(seeds, 3);
 }
 
 TEST(SessionFormat, ANameThatIsNoUtf8BecomesStableAfterOneSave) {

@@ -447,18 +447,19 @@ TEST(UirFiles, MainPanelHasTheGraphAreaAndEveryMenuIdentifierOnce) {
 
     const std::vector<MenuItemSpec> expected = {
         {3, "Gestion_fichier"},     {4, "Gestion_fichier"},     {5, "Gestion_fichier"},
-        {7, "Gestion_fichier"},     {9, "Gestion_fichier"},     {12, "Gestion_import"},
-        {14, "Gestion_import"},     {16, "Gestion_import"},     {18, "Gestion_import"},
-        {20, "Gestion_edition"},    {22, "Gestion_edition"},    {23, "Gestion_edition"},
-        {24, "Gestion_edition"},    {25, "Gestion_edition"},    {26, "Gestion_edition"},
-        {28, "Gestion_edition"},    {29, "Gestion_edition"},    {31, "Gestion_traitement"},
-        {32, "Gestion_traitement"}, {33, "Gestion_traitement"}, {37, "Gestion_options"},
-        {38, "Gestion_options"},    {39, "Gestion_options"},    {40, "Gestion_options"},
-        {41, "Gestion_options"},    {43, "Gestion_options"},    {45, "Gestion_affichage"},
-        {46, "Gestion_affichage"},  {47, "Gestion_affichage"},  {48, "Gestion_affichage"},
-        {50, "Gestion_affichage"},  {52, "Gestion_affichage"},  {53, "Gestion_affichage"},
-        {55, "Gestion_fenetre"},    {56, "Gestion_fenetre"},    {58, "Gestion_fenetre"},
-        {61, "Gestion_aide"},       {62, "Gestion_aide"},       {64, "Gestion_aide"},
+        {7, "Gestion_fichier"},     {9, "Gestion_fichier"},     {70, "Gestion_fichier"},
+        {71, "Gestion_fichier"},    {12, "Gestion_import"},     {14, "Gestion_import"},
+        {16, "Gestion_import"},     {18, "Gestion_import"},     {20, "Gestion_edition"},
+        {22, "Gestion_edition"},    {23, "Gestion_edition"},    {24, "Gestion_edition"},
+        {25, "Gestion_edition"},    {26, "Gestion_edition"},    {28, "Gestion_edition"},
+        {29, "Gestion_edition"},    {31, "Gestion_traitement"}, {32, "Gestion_traitement"},
+        {33, "Gestion_traitement"}, {37, "Gestion_options"},    {38, "Gestion_options"},
+        {39, "Gestion_options"},    {40, "Gestion_options"},    {41, "Gestion_options"},
+        {43, "Gestion_options"},    {45, "Gestion_affichage"},  {46, "Gestion_affichage"},
+        {47, "Gestion_affichage"},  {48, "Gestion_affichage"},  {50, "Gestion_affichage"},
+        {52, "Gestion_affichage"},  {53, "Gestion_affichage"},  {55, "Gestion_fenetre"},
+        {56, "Gestion_fenetre"},    {58, "Gestion_fenetre"},    {61, "Gestion_aide"},
+        {62, "Gestion_aide"},       {64, "Gestion_aide"},
     };
     std::set<int> expectedIds;
     for (const MenuItemSpec &s : expected) {
