@@ -17,7 +17,7 @@ const char *const SHEET_READY_TEXT[5] = {"Feuille prête.\n", "Sheet ready.\n", 
                                          "Hoja lista.\n", "Foglio pronto.\n"};
 const char *const EXCEL_SHEET_TITLE[5] = {"Feuille EXCEL", "EXCEL Sheet", "EXCEL Blatt",
                                           "Hoja de EXCEL", "Foglio EXCEL"};
-const char *const SHEET_OVERWRITE_TEXT[5] = {
+const char *const OVERWRITE_TEXT[5] = {
     "Feuille déja existante !    Ecraser les données ?\n",
     "Sheet already exist !    Overwrite Data ?\n", "Blatt existiert!    Löschen ?\n",
     "Hoja existente !    Susituir ?\n", "Foglio già esistente !    Sovrascrivere i dati ?"};
