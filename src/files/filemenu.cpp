@@ -181,7 +181,7 @@ void Gestion_fichier(int /*menuBar*/, int menuItem, void *, int panel) {
         Save();
         break;
     case MENU_CLOSE:
-        Fermer_fenetre();
+        if (ConfirmClosingCurrentWindow()) Fermer_fenetre();
         break;
     case MENU_PRINT:
         Print();

@@ -5,6 +5,7 @@
 #include "link/link.h"
 #include "platform/platform.h"
 #include "platform/replace.h"
+#include "session/session.h"
 #include "shell/shell.h"
 #include "toolbox/toolbox.h"
 #include "windows/windows.h"
@@ -126,6 +127,8 @@ void Lire_fichier(const std::string &path) {
     }
     Tile();
     SetWaitCursor(0);
+    // What was just read is what the file holds: no unsaved work yet.
+    MarkWindowSaved(currentWindow);
     // A temporary file goes at exit: not one to find in the list later.
     if (PathExtension(path) != ".tmp") Fichiers_recents(path);
 }
@@ -157,6 +160,7 @@ void Ecrire_fichier(const std::string &path, int chosen) {
         ShowError(23, path, ReplaceFailureReason());
         return;
     }
+    MarkWindowSaved(currentWindow);
     if (KindOfPath(path) == FileKind::Recording) Fichiers_recents(path);
 }
 

@@ -400,7 +400,9 @@ int DisplayPanel(int panel) {
             auto *sub = new QMdiSubWindow;
             sub->setWidget(p->widget);
             sub->setAttribute(Qt::WA_DeleteOnClose, false);
-            sub->setWindowTitle(p->widget->windowTitle());
+            // The placeholder shows the mark of unsaved changes (ATTR_WINDOW_MODIFIED).
+            sub->setWindowTitle(p->widget->windowTitle() + "[*]");
+            sub->setWindowModified(p->widget->isWindowModified());
             sub->setOption(QMdiSubWindow::RubberBandResize, false);
             if (!area->property("rtWatched").toBool()) {
                 area->setProperty("rtWatched", true);
@@ -576,6 +578,10 @@ int SetPanelAttribute(int panel, int attribute, int value) {
     }
     case ATTR_VISIBLE:
         return value ? DisplayPanel(panel) : HidePanel(panel);
+    case ATTR_WINDOW_MODIFIED:
+        w->setWindowModified(value != 0);
+        if (p->subWindow) p->subWindow->setWindowModified(value != 0);
+        return 0;
     case ATTR_BACKCOLOR: {
         QPalette pal = w->palette();
         pal.setColor(QPalette::Window, ToColor(value));
@@ -619,7 +625,7 @@ int SetPanelAttribute(int panel, int attribute, const std::string &value) {
     if (!p) return UIEBadPanelHandle;
     if (attribute != ATTR_TITLE) return UIEOperationFailed;
     p->widget->setWindowTitle(QString::fromStdString(value));
-    if (p->subWindow) p->subWindow->setWindowTitle(QString::fromStdString(value));
+    if (p->subWindow) p->subWindow->setWindowTitle(QString::fromStdString(value) + "[*]");
     return 0;
 }
 
@@ -662,6 +668,9 @@ int GetPanelAttribute(int panel, int attribute, int *value) {
     }
     case ATTR_VISIBLE:
         *value = Frame(*p)->isVisible() ? 1 : 0;
+        return 0;
+    case ATTR_WINDOW_MODIFIED:
+        *value = w->isWindowModified() ? 1 : 0;
         return 0;
     case ATTR_BACKCOLOR:
         *value = FromColor(w->palette().color(QPalette::Window));

@@ -614,3 +614,25 @@ bool RememberFolder(FolderKind kind, const std::string &path);
 // The group that owns the device of port n when this user may not open it
 // for lack of permission (the group whose members may); "" otherwise.
 std::string ComPortDeniedGroup(int port);
+
+// ---------------------------------------------------------------- unsaved work, recovery, drops
+// (desktop.cpp) Panel attribute: 1 shows the mark of unsaved changes in a
+// window's title ("Title*"), 0 takes it away.
+constexpr int ATTR_WINDOW_MODIFIED = 0x1010;
+// Calls fn after intervalMs while the event loop runs, once or every
+// intervalMs; gives a timer id (> 0). Stopping an id that is gone is no error.
+int StartTimer(int intervalMs, bool repeat, std::function<void()> fn);
+void StopTimer(int timerId);
+// Files dropped on a panel (from a file manager) go to fn, in the order
+// given, as local paths; nullptr stops taking drops.
+void SetFileDropCallback(int panel, std::function<void(const std::vector<std::string> &)> fn);
+// Test seam: drops these files on the panel as a file manager does; gives
+// whether the panel took them.
+bool DropFilesForTesting(int panel, const std::vector<std::string> &paths);
+// A lock file held while this run lives, released by the system when the
+// process ends in any way (even killed). HoldRunLock makes the file with
+// the process id in it and gives a handle (>= 0) or -1; ReleaseRunLock
+// removes it. RunLockHeld: whether a live process holds the lock of path.
+int HoldRunLock(const std::string &path);
+void ReleaseRunLock(int handle, const std::string &path);
+bool RunLockHeld(const std::string &path);

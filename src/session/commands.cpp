@@ -37,6 +37,7 @@ bool SaveSessionFile(const std::string &path) {
         ShowError(23, path, ReplaceFailureReason());
         return false;
     }
+    MarkScreenSaved();
     Fichiers_recents(path);
     // The next session dialogs start here (a folder that cannot be noted is
     // not worth a message).
@@ -59,10 +60,10 @@ bool OpenSessionFile(const std::string &path) {
         ShowError(22, path, std::string(Tr(NOT_SESSION_FILE)) + " (" + reason + ")");
         return false;
     }
-    // UNSAVED WORK: the session is known to open; the question (Save session /
-    // Discard / Cancel) about the windows it replaces goes here. Cancel returns
-    // false without a message.
+    // Asked once the session is known to open; Cancel returns false without a message.
+    if (!ConfirmReplacingScreen()) return false;
     if (!RestoreSession(session)) return false;
+    MarkScreenSaved();
     Fichiers_recents(path);
     RememberFolder(FolderKind::Session, path);
     return true;

@@ -121,3 +121,61 @@ bool OpenSessionFile(const std::string &path);
 // File > Save session ... and Open session ...
 void SaveSessionCommand();
 void OpenSessionCommand();
+
+// ---------------------------------------------------------------- unsaved work
+// A window is changed when what the user made of it differs from what it was
+// when last opened from a file, saved, or opened or saved in a session.
+// Where it stands and how it is read (placement, zoom, scrolling, cursors)
+// are no change of the work. A window never saved (an import, a derived
+// display) is changed.
+std::string WindowContentText(int slot);
+bool WindowChanged(int slot);
+// Whether any open window is changed.
+bool ScreenChanged();
+// Notes the window of a slot, or every open window, as saved as it is now;
+// or every open window as never saved (a screen brought back after a crash).
+void MarkWindowSaved(int slot);
+void MarkScreenSaved();
+void MarkScreenUnsaved();
+// Shows each window's mark of unsaved changes and has the recovery file
+// written after a change; run after the user's events while the program runs.
+void CheckForChanges();
+void StartChangeWatch();
+void StopChangeWatch();
+// The question before unsaved work would go: Save session, Discard or
+// Cancel, once for the whole screen. True to go on (saved, or discarded).
+enum class UnsavedWorkAction { Exit, CloseWindow, OpenSession };
+bool ConfirmUnsavedWork(UnsavedWorkAction action);
+// The same, asked only when there is unsaved work: before File > Close of a
+// changed current window, and before a session replaces changed windows.
+bool ConfirmClosingCurrentWindow();
+bool ConfirmReplacingScreen();
+
+// ---------------------------------------------------------------- recovery after a crash
+// While the program runs, its screen is kept as a session in the recovery
+// folder a few seconds after each change, beside a lock file that the system
+// releases when the process ends, however it ends. A later start that finds
+// the session of a run whose lock is free offers to restore it.
+std::string RecoveryDir();
+// Takes this run's lock; false when the folder or the lock cannot be made
+// (the work is then not kept, and the user is told once).
+bool StartRecovery();
+// The recovery sessions of runs that ended without a clean exit, newest first.
+std::vector<std::string> AbandonedRecoveries();
+// Asks whether to restore the newest abandoned session: Yes opens it, No
+// removes it. False when there was none to offer.
+bool OfferRecovery();
+// Writes this run's recovery session now (or removes it when no window is
+// open); later, after a change, once the screen has rested.
+void WriteRecovery();
+void ScheduleRecovery();
+// A clean exit: the recovery session and the lock go.
+void EndRecovery();
+
+// ---------------------------------------------------------------- files from the desktop
+// A session file, told by its extension (.vls) or its content.
+bool IsSessionFile(const std::string &path);
+// Opens files given on the command line or dropped on the main window:
+// sessions, recording and transfer files; each failure is shown and the
+// others still open. Relative paths are taken from `startDir`.
+void OpenDesktopFiles(const std::vector<std::string> &paths, const std::string &startDir = "");

@@ -42,8 +42,10 @@ std::string ResourceFile();
 // The program's start-up, event loop and shutdown; gives the process result.
 int VelorinderMain(int argc, const std::vector<std::string> &argv);
 // Start-up steps 1 to 11 (everything before the event loop); false when the
-// resource file is missing (the fatal message has been shown).
-bool StartUp();
+// resource file is missing (the fatal message has been shown). Without the
+// communication dialog, step 11 is left to OpenCommunicationAtStart.
+bool StartUp(bool communicationDialog = true);
+void OpenCommunicationAtStart();
 // Shutdown after the event loop: closes the port and discards the panels.
 void ShutDown();
 int Sortir(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);

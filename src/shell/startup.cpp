@@ -3,6 +3,7 @@
 #include "files/files.h"
 #include "link/link.h"
 #include "platform/platform.h"
+#include "session/session.h"
 #include "shell/shell.h"
 #include "windows/windows.h"
 
@@ -50,7 +51,7 @@ std::string ResourceFile() {
     return ResourceDir() + "/VELORPNL.UIR";
 }
 
-bool StartUp() {
+bool StartUp(bool communicationDialog) {
     static bool registered = false;
     if (!registered) {
         RegisterCallbacks();
@@ -99,9 +100,13 @@ bool StartUp() {
     SetWaitCursor(0);
     ProcessDrawEvents();
 
+    if (communicationDialog) OpenCommunicationAtStart();
+    return true;
+}
+
+void OpenCommunicationAtStart() {
     Gestion_import(menuBar, MENU_COMMUNICATION, nullptr, mainPanel);
     SetWaitCursor(0);
-    return true;
 }
 
 void ShutDown() {
@@ -118,16 +123,35 @@ void ShutDown() {
     toolbar = 0;
 }
 
-int VelorinderMain(int, const std::vector<std::string> &) {
-    if (!StartUp()) return 0;
+int VelorinderMain(int, const std::vector<std::string> &argv) {
+    // Named files are taken from where the program was started; start-up
+    // moves to the resource folder.
+    const std::string startDir = GetDir();
+    const std::vector<std::string> files(argv.begin() + (argv.empty() ? 0 : 1), argv.end());
+    if (!StartUp(false)) return 0;
+    // The work a crashed run left comes first, then the files the desktop
+    // named; a start for files skips the instrument's dialog.
+    StartRecovery();
+    OfferRecovery();
+    OpenDesktopFiles(files, startDir);
+    if (files.empty()) OpenCommunicationAtStart();
+    SetFileDropCallback(mainPanel,
+                        [](const std::vector<std::string> &paths) { OpenDesktopFiles(paths); });
+    StartChangeWatch();
     RunUserInterface();
+    StopChangeWatch();
+    SetFileDropCallback(mainPanel, nullptr);
     ShutDown();
     return 0;
 }
 
 int Sortir(int, int, int event, void *, int, int) {
     if (event != EVENT_COMMIT) return 0;
-    if (!AskYesNo(Tr(QUIT_TITLE), Tr(QUIT_TEXT))) return 0;
+    // Unsaved work gets its own question in place of the plain one.
+    if (ScreenChanged()) {
+        if (!ConfirmUnsavedWork(UnsavedWorkAction::Exit)) return 0;
+    } else if (!AskYesNo(Tr(QUIT_TITLE), Tr(QUIT_TEXT)))
+        return 0;
     // Imported recordings the user did not save go only when he says so.
     std::vector<std::string> left;
     const std::vector<std::string> unsaved = TemporaryRecordings(TransferTempDir());
@@ -141,6 +165,7 @@ int Sortir(int, int, int event, void *, int, int) {
     SaveSettingsAtExit();
     for (const std::string &tmp : FindFiles(TransferTempDir(), "*.tmp"))
         if (std::find(left.begin(), left.end(), tmp) == left.end()) DeleteFile(tmp);
+    EndRecovery();
     SetWaitCursor(0);
     QuitUserInterface(0);
     return 0;

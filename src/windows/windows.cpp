@@ -4,6 +4,7 @@
 
 #include "display/display.h"
 #include "platform/platform.h"
+#include "session/session.h"
 #include "shell/shell.h"
 #include "toolbox/toolbox.h"
 
@@ -256,7 +257,7 @@ int Repere_fenetre(int panel, int event, void *, int, int) {
         for (int i = 0; i < windowCount; ++i)
             if (windows[i].panel == panel) {
                 Activate(panel);
-                Fermer_fenetre();
+                if (ConfirmClosingCurrentWindow()) Fermer_fenetre();
                 break;
             }
         break;

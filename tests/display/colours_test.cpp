@@ -314,7 +314,7 @@ TEST_F(ColoursSettingsTest, DefaultThenConfirmGivesBlackOnLightGreyAndIsSavedAtE
     EXPECT_EQ(GraphAttribute(s, ATTR_GRID_COLOR), 0x000000);
     SavePictureOf(mainPanel, "colours_default_confirmed.png");
 
-    Expect("Quit", 1);
+    Expect("Quit", 2); // the window's unsaved work is discarded
     Sortir(mainPanel, 2, EVENT_COMMIT, nullptr, 0, 0);
     std::istringstream file(testsupport::ReadFile(dir.file("Velorcfg.ini")));
     std::string line;

@@ -9,6 +9,7 @@
 //   close <title part>                 closes a window
 //   wait <milliseconds>                lets the program run on
 //   shot <png file>                    a picture of the screen, for a person to look at
+//   windows                            notes the graph windows: title, "modified" or "saved"
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QGenericPlugin>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -164,6 +166,13 @@ class Driver : public QObject {
         if (command == "shot") {
             QScreen *screen = QGuiApplication::primaryScreen();
             if (!screen || !screen->grabWindow(0).save(step.value(1))) Log("noshot", step.value(1));
+            return true;
+        }
+        if (command == "windows") {
+            for (QWidget *w : QApplication::allWidgets())
+                if (auto *sub = qobject_cast<QMdiSubWindow *>(w); sub && sub->isVisible())
+                    Log("window", QString(sub->windowTitle()).remove("[*]") + "\t" +
+                                      (sub->isWindowModified() ? "modified" : "saved"));
             return true;
         }
         if (command == "close") {
