@@ -9,14 +9,15 @@
 
 #include <filesystem>
 
+const char *const REPLACE_QUESTION[5] = {
+    "Fichier existant !   Voulez-vous l'écraser ?\n",
+    "File already exists !   Replace existing file ?\n", "Datei existiert! Löschen ?\n",
+    "Fichero existente! Susituir ?\n", "File esistente! Sovrascrivere ?\n"};
+
 namespace {
 
 const char *const OPEN_TITLE[5] = {"Ouvrir", "Open", "Öffnen", "Abrir", "Apri"};
 const char *const SAVE_TITLE[5] = {"Enregistrer", "Save", "Speichern", "Guardar", "Salva"};
-const char *const OVERWRITE_TEXT[5] = {
-    "Fichier existant !   Voulez-vous l'écraser ?\n",
-    "File already exists !   Replace existing file ?\n", "Datei existiert! Löschen ?\n",
-    "Fichero existente! Susituir ?\n", "File esistente! Sovrascrivere ?\n"};
 
 void Tile() {
     Gestion_fenetre(GetPanelMenuBar(mainPanel), MENU_TILE, nullptr, mainPanel);
@@ -103,7 +104,7 @@ void Save() {
         chosen = FileSelectPopup(StartFolder(FolderKind::Recording), proposal, "*.vlr",
                                  Tr(SAVE_TITLE), VAL_OK_BUTTON, 0, 1, 1, 1, &path);
         if (chosen != VAL_EXISTING_FILE_SELECTED) break;
-        if (AskYesNo(Tr(SAVE_TITLE), Tr(OVERWRITE_TEXT))) break;
+        if (AskYesNo(Tr(SAVE_TITLE), Tr(REPLACE_QUESTION))) break;
     }
     Ecrire_fichier(path, chosen);
     if (chosen >= VAL_EXISTING_FILE_SELECTED) RememberFolderOf(path);
@@ -166,6 +167,12 @@ void Gestion_fichier(int /*menuBar*/, int menuItem, void *, int panel) {
         break;
     case MENU_EXIT:
         Sortir(panel, 2, EVENT_COMMIT, nullptr, 0, 0);
+        break;
+    case MENU_EXPORT_PICTURE:
+        Exporter_image();
+        break;
+    case MENU_EXPORT_CSV:
+        Exporter_csv();
         break;
     default:
         OpenRecent(menuItem);

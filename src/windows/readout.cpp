@@ -2,6 +2,7 @@
 // the scroll bar that moves the visible time range.
 #include "windows/windows.h"
 
+#include "compare/compare.h"
 #include "display/display.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
@@ -179,8 +180,11 @@ void Afficher_valeurs(int slot) {
     SetCtrlVal(w.panel, c[5], text);
 }
 
-int ValCurseur(int, int, int event, void *, int, int) {
+int ValCurseur(int panel, int, int event, void *, int, int) {
     if (event == EVENT_COMMIT) {
+        // Compared curves are read at the measuring cursor's time, legend or not.
+        for (int i = 0; i < windowCount; ++i)
+            if (windows[i].panel == panel && windows[i].comparedCount > 0) AfficherComparaison(i);
         if (currentWindow >= 0 && windows[currentWindow].legendOffset != 0)
             Afficher_valeurs(currentWindow);
     } else if (event == EVENT_LEFT_DOUBLE_CLICK) {
