@@ -62,6 +62,7 @@ void EffacerComparaison(int slot);
 void AfficherComparaison(int slot);
 
 // ---------------------------------------------------------------- dialog
+extern int comparePanel; // the open comparison dialog, 0 when closed
 // Window > Compare with...: the dialog for the current window.
 void Gestion_comparaison();
 int Comparer(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);

@@ -28,10 +28,8 @@ const char *const NO_OTHER_TEXT[5] = {
     "Nessun'altra finestra è aperta."};
 const char *const QUIT_TEXT[5] = {"Quitter", "Quit", "Beenden", "Salir", "Esci"};
 
-// The open dialog, the window it was opened for and the window of each box,
-// by panel: slots may not move while it is open, but a panel names a window
-// for certain.
-int comparePanel = 0;
+// The window the dialog was opened for and the window of each box, by panel:
+// slots may not move while it is open, but a panel names a window for certain.
 int targetPanel = 0;
 int offeredPanels[COMPARE_BOXES];
 int offeredCount = 0;
@@ -68,6 +66,8 @@ int CheckedBoxes() {
 }
 
 } // namespace
+
+int comparePanel = 0;
 
 void EffacerComparaison(int slot) {
     if (slot < 0 || slot >= MAX_WINDOWS) return;
