@@ -436,7 +436,8 @@ TEST_F(FileMenuTest, RecentEntriesFollowTheOpenedFiles) {
     EXPECT_EQ(Recent(), (std::vector<std::string>{paths[4], paths[3], paths[2], paths[1]}));
     EXPECT_EQ(ItemText(recentItems[0]), "__1 " + paths[4]);
     EXPECT_EQ(ItemText(recentItems[3]), "__4 " + paths[1]);
-    // In the File menu they stand in order between Print and Exit.
+    // In the File menu they stand in order between Print (after the two
+    // exports) and Exit.
     auto *window = qobject_cast<QMainWindow *>(PanelWidget(mainPanel));
     ASSERT_NE(window, nullptr);
     const std::string exitText = MnemonicText(ItemText(MENU_EXIT));
@@ -448,10 +449,10 @@ TEST_F(FileMenuTest, RecentEntriesFollowTheOpenedFiles) {
             if (!item->isSeparator()) texts.push_back(item->text().toStdString());
         if (!texts.empty() && texts.back() == exitText) shown = texts;
     }
-    ASSERT_EQ(shown.size(), 9u);
-    EXPECT_EQ(shown[3], MnemonicText(ItemText(MENU_PRINT)));
+    ASSERT_EQ(shown.size(), 11u);
+    EXPECT_EQ(shown[5], MnemonicText(ItemText(MENU_PRINT)));
     for (int k = 0; k < 4; ++k)
-        EXPECT_EQ(shown[4 + k], MnemonicText("__" + std::to_string(k + 1) + " " + paths[4 - k]));
+        EXPECT_EQ(shown[6 + k], MnemonicText("__" + std::to_string(k + 1) + " " + paths[4 - k]));
 
     // Entry 2 again: to the top; 0 to 1, 1 to 2, 3 unchanged.
     Lire_fichier(paths[2]);
