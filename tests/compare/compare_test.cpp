@@ -4,7 +4,9 @@
 #include "files/files.h"
 #include "windows/graph_fixture.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 using namespace testsupport;
 
@@ -217,6 +219,36 @@ TEST_F(CompareTest, NoTickEndsTheComparison) {
     EXPECT_EQ(windows[a].comparedCount, 0);
     EXPECT_EQ(Plots(a), 1);
     EXPECT_TRUE(Line(a).empty());
+}
+
+TEST_F(CompareTest, PictureOfThreeCurvesComparedAndTheirExportedSvg) {
+    std::string out = std::getenv("VELORINDER_PICTURES") ? std::getenv("VELORINDER_PICTURES")
+                                                         : ::testing::TempDir();
+    SetMainSize(700, 1100);
+    std::vector<double> slow = RunUpCurve(900), late = RunUpCurve(500);
+    for (double &v : slow)
+        v *= 0.8;
+    for (double &v : late)
+        v = v * 1.1 + 50;
+    // Spindle 2 was started two minutes after spindle 1; spindle 3 has no date.
+    int a = OpenRecording("Spindle 1", RunUpCurve(1200), 1);
+    int b = OpenRecording("Spindle 2", slow, 1);
+    int c = OpenRecording("Spindle 3", late, 2, 0, {100, 101, 102});
+    Date(a, 2024, 3, 12, 9, 0);
+    Date(b, 2024, 3, 12, 9, 2);
+    CompareThrough(a, {b, c});
+    currentWindow = a;
+    Gestion_affichage(menuBar, MENU_LEGEND, nullptr, mainPanel);
+    CursorAt(a, 400);
+    const std::string picture = out + "/compare_three_curves.png";
+    ASSERT_TRUE(SavePicture(picture));
+    EXPECT_GT(std::filesystem::file_size(picture), 5000u);
+    RegisterFileCallbacks();
+    const std::string svg = out + "/compare_export.svg";
+    std::filesystem::remove(svg);
+    Expect("Export as picture", VAL_NEW_FILE_SELECTED, svg);
+    Gestion_fichier(menuBar, MENU_EXPORT_PICTURE, nullptr, mainPanel);
+    EXPECT_NE(ReadFile(svg).find("Spindle 3"), std::string::npos);
 }
 
 } // namespace
