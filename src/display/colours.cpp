@@ -2,6 +2,7 @@
 // are picked, kept when confirmed and saved with the settings at exit.
 #include "display/display.h"
 
+#include "compare/compare.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
 #include "windows/windows.h"
@@ -158,6 +159,7 @@ void AppliquerCouleur(int item) {
         // The handle stays: a curve drawn again keeps its measuring cursor.
         WindowRecord &w = windows[currentWindow];
         HidePanel(w.panel);
+        EffacerComparaison(currentWindow);
         DeleteGraphPlot(w.panel, WINDOW_GRAPH, w.plotHandle, VAL_DELAYED_DRAW);
         TracerCourbe(w.value, w.time, colour, currentWindow);
         DisplayPanel(w.panel);

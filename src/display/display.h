@@ -78,6 +78,13 @@ struct WindowRecord {
     int32_t hasGaps;
     int32_t averageConstant;    // K of a moving-average display, 0 in other slots
     double labelPosition[5][2]; // where each label was last drawn (time, value)
+    // Other windows' curves laid over this one (Window > Compare with...):
+    // their slots, the seconds added to their times to place them on this
+    // window's time axis, and the handles of their plots (0 when not drawn).
+    int32_t comparedCount;
+    int32_t comparedSlot[4];
+    double comparedShift[4];
+    int32_t comparedPlot[4];
 };
 
 extern WindowRecord windows[MAX_WINDOWS];

@@ -2,6 +2,7 @@
 #include "display/display.h"
 
 #include "analysis/analysis.h"
+#include "compare/compare.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
 #include "toolbox/toolbox.h"
@@ -46,6 +47,12 @@ void ValueAxisRange(WindowRecord &w, double *lo, double *hi) {
     SampleRange(w, lo, hi);
     if (w.yMax == 0.0) w.yMax = *hi;
     if (w.yMin == 0.0) w.yMin = *lo;
+    // Curves laid over this one stay inside the automatic axis too.
+    double clo = 0.0, chi = 0.0;
+    if (ComparedValueRange(w, &clo, &chi)) {
+        *lo = std::min(*lo, clo);
+        *hi = std::max(*hi, chi);
+    }
     if (WidenFlatRange(lo, hi)) return;
     const double margin = AXIS_MARGIN * (*hi - *lo);
     *lo -= margin;
@@ -136,6 +143,9 @@ int TracerCourbe(const double *value, const double *time, int colour, int slot) 
             if (w.gapIndex[g] < w.count) broken[w.gapIndex[g]] = std::nan("");
         value = broken.data();
     }
+    // Compared curves first: the measuring cursor snaps to the newest curve,
+    // which must be the window's own.
+    TracerComparaison(slot);
     int handle = PlotXY(w.panel, WINDOW_GRAPH, time, value, w.count, VAL_DOUBLE, VAL_DOUBLE,
                         VAL_THIN_LINE, VAL_NO_POINT, VAL_SOLID, 1, colour);
     w.plotHandle = handle > 0 ? handle : 0;

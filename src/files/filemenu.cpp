@@ -198,6 +198,12 @@ void Gestion_fichier(int /*menuBar*/, int menuItem, void *, int panel) {
     case MENU_SAVE_SESSION:
         SaveSessionCommand();
         break;
+    case MENU_EXPORT_PICTURE:
+        Exporter_image();
+        break;
+    case MENU_EXPORT_CSV:
+        Exporter_csv();
+        break;
     default:
         OpenRecent(menuItem);
         break;

@@ -18,6 +18,8 @@ constexpr int MENU_SAVE_SESSION = 71;
 
 // "File already exists! Replace existing file?" in the five languages.
 extern const char *const FILE_EXISTS_TEXT[5];
+constexpr int MENU_EXPORT_PICTURE = 72;
+constexpr int MENU_EXPORT_CSV = 73;
 
 // Capacities of what a file may bring in.
 constexpr int MAX_TITLE_LENGTH = 99;         // a window title
@@ -36,6 +38,19 @@ void Lire_fichier(const std::string &path);
 // Writes the current window's recording to path; chosen is the file
 // dialog's result (nothing is written below 1).
 void Ecrire_fichier(const std::string &path, int chosen);
+// File > Export as picture (PNG, SVG or PDF) and Export as CSV: the current
+// window as velorinder-cli writes a recording, never over a file without
+// asking; failures are shown with the file and the reason.
+void Exporter_image();
+void Exporter_csv();
+// The csv text of a slot's own samples (compared curves are not its samples).
+std::string CsvOfSlot(int slot);
+struct CurvePicture;
+// The picture of a window as its graph shows it: the visible time range and
+// value axis, its curve and the curves compared with it.
+CurvePicture PictureOfSlot(int slot);
+constexpr int PICTURE_WIDTH = 800; // the size velorinder-cli draws by default
+constexpr int PICTURE_HEIGHT = 500;
 // Puts path at the top of the recent-files list and rebuilds its menu items.
 void Fichiers_recents(const std::string &path);
 // Registers the callbacks the resource file names for this subsystem.
@@ -78,6 +93,11 @@ bool ParseRecordingFile(std::string_view text, RecordingFile *f);
 // Numbers of one line, any decimal notation, up to max; reading stops at the
 // first word that is not a finite number.
 std::vector<double> ParseNumbers(std::string_view line, std::size_t max);
+
+// ---------------------------------------------------------------- csv
+// One header line (time_s,value,unit), then time in seconds, value and unit
+// per sample, "%f" with a point; a missing sample as an empty value.
+std::string FormatCsvFile(const RecordingFile &f, const std::string &unit);
 
 // ---------------------------------------------------------------- transfer file format
 struct TransferFile {

@@ -367,6 +367,14 @@ int SetGraphInfoText(int panel, int control, const std::string &text);
 int GetGraphInfoText(int panel, int control, std::string *text); // "" when none is shown
 // Number of plots (curves, lines, texts) on the graph.
 int GetNumGraphPlots(int panel, int control, int *count);
+// (legendline.cpp) A line of texts, each in its colour, above a graph's plot
+// area: the curves laid over each other in one window. No entry removes it.
+struct LegendEntry {
+    std::string text;
+    int colour = 0;
+};
+int SetGraphLegendLine(int panel, int control, const std::vector<LegendEntry> &entries);
+int GetGraphLegendLine(int panel, int control, std::vector<LegendEntry> *entries);
 // The inside of a panel (without a window frame and title bar), where its
 // controls are laid out.
 int GetPanelInnerSize(int panel, int *height, int *width);
@@ -567,10 +575,20 @@ struct CurvePicture {
     int curveColour = 0;
     int plotBackColour = 0xC0C0C0;
     int gridColour = 0;
+    // Curves of other recordings laid over this one, drawn beneath it, each
+    // named in its colour on a line above the graph.
+    struct Other {
+        std::string title;
+        std::vector<double> time;
+        std::vector<double> value;
+        int colour = 0;
+    };
+    std::vector<Other> others;
 };
 // Writes the picture to path as format says ("png", "svg" or "pdf"), width x
 // height pixels (points in a PDF), replacing a file of that name only once
-// the new one is whole. 0, or UIEOperationFailed.
+// the new one is whole (through ReplaceFile, whose ReplaceFailureReason()
+// tells why a file could not be made). 0, or UIEOperationFailed.
 int SaveCurvePicture(const CurvePicture &picture, const std::string &path,
                      const std::string &format, int width, int height);
 

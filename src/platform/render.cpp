@@ -2,6 +2,7 @@
 // graph drawn offscreen with QCustomPlot as a graph window draws it, saved
 // as PNG, SVG or PDF; and the run-time such a program starts.
 #include "platform/platform.h"
+#include "platform/replace.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -11,9 +12,6 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
-#include <unistd.h>
 
 namespace {
 
@@ -33,6 +31,23 @@ void QuietMessages(QtMsgType type, const QMessageLogContext &, const QString &me
 // The window face of the program's style, around the plot area.
 constexpr int WINDOW_FACE = 0xEFEFEF;
 
+void AddCurve(QCustomPlot &plot, const std::vector<double> &time, const std::vector<double> &value,
+              int colour) {
+    auto *curve = plot.addGraph();
+    QPen pen(Rgb(colour), 1);
+    pen.setCosmetic(true);
+    curve->setPen(pen);
+    curve->setAntialiased(false);
+    curve->setAdaptiveSampling(true);
+    curve->setLineStyle(QCPGraph::lsLine);
+    const std::size_t n = std::min(time.size(), value.size());
+    QVector<QCPGraphData> data(static_cast<qsizetype>(n));
+    for (std::size_t i = 0; i < n; ++i)
+        data[static_cast<qsizetype>(i)] = QCPGraphData(time[i], value[i]);
+    // The times rise (the readers end a recording where they stop rising).
+    curve->data()->set(data, true);
+}
+
 // The graph as a window shows it: the plot area in the background colour,
 // dotted grid, the curve 1 px wide without smoothing, the time axis with its
 // h:mm:ss labels, the unit naming the value axis, the title above.
@@ -51,6 +66,24 @@ void Compose(QCustomPlot &plot, const CurvePicture &picture) {
     plot.plotLayout()->insertRow(0);
     plot.plotLayout()->addElement(
         0, 0, new QCPTextElement(&plot, QString::fromStdString(picture.title), titleFont));
+    if (!picture.others.empty()) {
+        // The curves laid over this one, each named in its colour.
+        plot.plotLayout()->insertRow(1);
+        auto *names = new QCPLayoutGrid;
+        names->setColumnSpacing(14);
+        plot.plotLayout()->addElement(1, 0, names);
+        QFont nameFont = plot.font();
+        nameFont.setBold(true);
+        auto *own = new QCPTextElement(&plot, QString::fromStdString(picture.title), nameFont);
+        own->setTextColor(Rgb(picture.curveColour));
+        names->addElement(0, 0, own);
+        for (std::size_t k = 0; k < picture.others.size(); ++k) {
+            auto *name = new QCPTextElement(&plot, QString::fromStdString(picture.others[k].title),
+                                            nameFont);
+            name->setTextColor(Rgb(picture.others[k].colour));
+            names->addElement(0, static_cast<int>(k) + 1, name);
+        }
+    }
 
     QPen gridPen(Rgb(picture.gridColour), 1, Qt::DotLine);
     gridPen.setCosmetic(true);
@@ -75,24 +108,10 @@ void Compose(QCustomPlot &plot, const CurvePicture &picture) {
     plot.yAxis->setRange(picture.valueMin, picture.valueMax);
     plot.yAxis->setLabel(QString::fromStdString(picture.valueAxisName));
 
-    auto *curve = plot.addGraph();
-    QPen pen(Rgb(picture.curveColour), 1);
-    pen.setCosmetic(true);
-    curve->setPen(pen);
-    curve->setAntialiased(false);
-    curve->setAdaptiveSampling(true);
-    curve->setLineStyle(QCPGraph::lsLine);
-    const std::size_t n = std::min(picture.time.size(), picture.value.size());
-    QVector<QCPGraphData> data(static_cast<qsizetype>(n));
-    for (std::size_t i = 0; i < n; ++i)
-        data[static_cast<qsizetype>(i)] = QCPGraphData(picture.time[i], picture.value[i]);
-    // The times rise (the readers end a recording where they stop rising).
-    curve->data()->set(data, true);
-}
-
-// Beside the target, on the same file system, so that the rename is atomic.
-std::string PartPath(const std::string &path) {
-    return path + ".part" + std::to_string(static_cast<long>(getpid()));
+    // The window's own curve last, so that it lies above the others.
+    for (const auto &other : picture.others)
+        AddCurve(plot, other.time, other.value, other.colour);
+    AddCurve(plot, picture.time, picture.value, picture.curveColour);
 }
 
 bool Draw(QCustomPlot &plot, const CurvePicture &picture, const std::string &format,
@@ -140,19 +159,10 @@ int SaveCurvePicture(const CurvePicture &picture, const std::string &path,
     QCustomPlot plot;
     plot.resize(width, height);
     Compose(plot, picture);
-    // Written whole beside the target and renamed over it, so that a failure
-    // leaves an earlier picture of that name as it was.
-    const std::string part = PartPath(path);
-    const bool drawn = Draw(plot, picture, format, QString::fromStdString(part), width, height);
-    std::error_code ec;
-    if (!drawn || !std::filesystem::is_regular_file(part, ec)) {
-        std::filesystem::remove(part, ec);
-        return UIEOperationFailed;
-    }
-    std::filesystem::rename(part, path, ec);
-    if (ec) {
-        std::filesystem::remove(part, ec);
-        return UIEOperationFailed;
-    }
-    return 0;
+    // Written whole and put in place of the target only then, so that a
+    // failure leaves an earlier picture of that name as it was.
+    const int replaced = ReplaceFile(path, [&](int, const std::string &name) {
+        return Draw(plot, picture, format, QString::fromStdString(name), width, height);
+    });
+    return replaced == REPLACE_DONE ? 0 : UIEOperationFailed;
 }

@@ -3,6 +3,7 @@
 #include "windows/windows.h"
 
 #include "analysis/analysis.h"
+#include "compare/compare.h"
 #include "display/display.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
@@ -182,6 +183,9 @@ void Afficher_valeurs(int slot) {
 
 int ValCurseur(int panel, int, int event, void *, int eventData1, int eventData2) {
     if (event == EVENT_COMMIT) {
+        // Compared curves are read at the measuring cursor's time, legend or not.
+        for (int i = 0; i < windowCount; ++i)
+            if (windows[i].panel == panel && windows[i].comparedCount > 0) AfficherComparaison(i);
         if (currentWindow >= 0 && windows[currentWindow].legendOffset != 0)
             Afficher_valeurs(currentWindow);
         // The statistics belong to the window whose cursors moved.

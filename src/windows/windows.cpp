@@ -2,6 +2,7 @@
 // and cascade layouts, full screen, activation and closing.
 #include "windows/windows.h"
 
+#include "compare/compare.h"
 #include "display/display.h"
 #include "platform/platform.h"
 #include "session/session.h"
@@ -142,6 +143,8 @@ void Gestion_fenetre(int, int menuItem, void *, int) {
         for (int i = 0; i < windowCount; ++i) {
             WindowRecord &w = windows[i];
             HidePanel(w.panel);
+            // Compared curves go first, so the measuring cursor never meets them.
+            EffacerComparaison(i);
             DeleteGraphPlot(w.panel, WINDOW_GRAPH, w.plotHandle, VAL_DELAYED_DRAW);
             SetPanelAttribute(w.panel, ATTR_TOP, tileTop[i] + AREA_TOP);
             SetPanelAttribute(w.panel, ATTR_LEFT, tileLeft[i] + AREA_LEFT);
@@ -155,6 +158,9 @@ void Gestion_fenetre(int, int menuItem, void *, int) {
         break;
     case MENU_FULL_SCREEN:
         Repere_fenetre(windows[currentWindow].panel, EVENT_RIGHT_DOUBLE_CLICK, nullptr, 0, 0);
+        break;
+    case MENU_COMPARE:
+        Gestion_comparaison();
         break;
     default:
         if (windowCount <= 1) return;
@@ -381,6 +387,7 @@ void Fermer_fenetre() {
         else if (source > closed)
             --source;
     }
+    ComparisonAfterClose(closed);
     currentWindow = -1;
     Gestion_fenetre(menuBar, MENU_WINDOW_REFRESH, nullptr, mainPanel);
     if (windowCount > 0) Reactiver_fenetres();
@@ -393,4 +400,5 @@ void RegisterWindowCallbacks() {
     RegisterPanelCallback("Repere_fenetre", Repere_fenetre);
     RegisterCtrlCallback("ValCurseur", ValCurseur);
     RegisterCtrlCallback("ScrollBarCallback", ScrollBarCallback);
+    RegisterCompareCallbacks();
 }

@@ -436,7 +436,8 @@ TEST_F(FileMenuTest, RecentEntriesFollowTheOpenedFiles) {
     EXPECT_EQ(Recent(), (std::vector<std::string>{paths[4], paths[3], paths[2], paths[1]}));
     EXPECT_EQ(ItemText(recentItems[0]), "__1 " + paths[4]);
     EXPECT_EQ(ItemText(recentItems[3]), "__4 " + paths[1]);
-    // In the File menu they stand in order between Print and Exit.
+    // In the File menu they stand in order between Print (after the two
+    // exports) and Exit.
     auto *window = qobject_cast<QMainWindow *>(PanelWidget(mainPanel));
     ASSERT_NE(window, nullptr);
     const std::string exitText = MnemonicText(ItemText(MENU_EXIT));
@@ -448,12 +449,12 @@ TEST_F(FileMenuTest, RecentEntriesFollowTheOpenedFiles) {
             if (!item->isSeparator()) texts.push_back(item->text().toStdString());
         if (!texts.empty() && texts.back() == exitText) shown = texts;
     }
-    // Open, Save, Open session, Save session, Close, Print, Print all windows, the four
-    // entries, Exit.
-    ASSERT_EQ(shown.size(), 12u);
-    EXPECT_EQ(shown[5], MnemonicText(ItemText(MENU_PRINT)));
+    // Open, Save, Open session, Save session, Close, Export as picture, Export as CSV,
+    // Print, Print all windows, the four entries, Exit.
+    ASSERT_EQ(shown.size(), 14u);
+    EXPECT_EQ(shown[7], MnemonicText(ItemText(MENU_PRINT)));
     for (int k = 0; k < 4; ++k)
-        EXPECT_EQ(shown[7 + k], MnemonicText("__" + std::to_string(k + 1) + " " + paths[4 - k]));
+        EXPECT_EQ(shown[9 + k], MnemonicText("__" + std::to_string(k + 1) + " " + paths[4 - k]));
 
     // Entry 2 again: to the top; 0 to 1, 1 to 2, 3 unchanged.
     Lire_fichier(paths[2]);

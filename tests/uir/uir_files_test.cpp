@@ -58,7 +58,7 @@ class PanelLoader : public QUiLoader {
     }
 };
 
-const std::vector<int> kPanelIds = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 15, 16};
+const std::vector<int> kPanelIds = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 15, 16, 20};
 
 QString SourcePath(int panelId) {
     return QStringLiteral(VELORINDER_SOURCE_DIR "/resources/uir/panel%1.ui").arg(panelId);
@@ -460,7 +460,8 @@ TEST(UirFiles, MainPanelHasTheGraphAreaAndEveryMenuIdentifierOnce) {
         {52, "Gestion_affichage"},  {53, "Gestion_affichage"},  {55, "Gestion_fenetre"},
         {56, "Gestion_fenetre"},    {58, "Gestion_fenetre"},    {61, "Gestion_aide"},
         {62, "Gestion_aide"},       {64, "Gestion_aide"},       {75, "Gestion_fichier"},
-        {76, "Gestion_affichage"},
+        {76, "Gestion_affichage"},  {72, "Gestion_fichier"},    {73, "Gestion_fichier"},
+        {74, "Gestion_fenetre"},
     };
     std::set<int> expectedIds;
     for (const MenuItemSpec &s : expected) {
@@ -515,6 +516,7 @@ TEST(UirFiles, EveryCallbackNameIsOneTheProgramDefines) {
         "Gestion_affichage",
         "Gestion_fenetre",
         "Gestion_aide",
+        "Comparer",
     };
     for (int id : kPanelIds) {
         SCOPED_TRACE("panel " + std::to_string(id));
