@@ -5,6 +5,7 @@
 #include "display/display.h"
 #include "platform/json.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -142,6 +143,7 @@ void WriteWindow(std::string *out, const SessionWindow &w) {
     line("variationCursors", Bool(w.variationCursors));
     line("graticule", Bool(w.graticule));
     line("legend", Bool(w.legend));
+    line("compared", List(w.compared.data(), static_cast<int>(w.compared.size())));
     line("geometry", List(w.geometry, 4));
     line("fullScreenReturn", List(w.fullScreenReturn, 4), true);
     *out += "    }";
@@ -355,6 +357,16 @@ bool ReadDisplay(Reader &r, const JsonNode &node, SessionWindow *w) {
             !r.ToNumber(xy.items[1], "cursors", &w->cursors[c][1]))
             return false;
     }
+    // Sessions written before comparisons existed have none.
+    if (const JsonNode *compared = node.Member("compared")) {
+        if (compared->kind != JsonNode::Array || compared->items.size() > 4)
+            return r.Fail("\"compared\" is no list of at most four windows");
+        for (const JsonNode &item : compared->items) {
+            double x = 0;
+            if (!r.Whole(item, "compared", 0, MAX_WINDOWS - 1, &x)) return false;
+            w->compared.push_back(static_cast<int>(x));
+        }
+    }
     // Placements stay within what a window system can hold.
     return r.Flag(node, "variationCursors", &w->variationCursors) &&
            r.Flag(node, "graticule", &w->graticule) && r.Flag(node, "legend", &w->legend) &&
@@ -405,6 +417,15 @@ bool ParseSession(const std::string &text, Session *session, std::string *why) {
         }
         ok = ok && r.Integer(root, "current", -1, static_cast<double>(read.windows.size()) - 1,
                              &read.current);
+        // A compared window is another window of the session, named once.
+        for (std::size_t i = 0; ok && i < read.windows.size(); ++i) {
+            const std::vector<int> &c = read.windows[i].compared;
+            for (std::size_t k = 0; ok && k < c.size(); ++k)
+                if (c[k] >= static_cast<int>(read.windows.size()) || c[k] == static_cast<int>(i) ||
+                    std::find(c.begin(), c.begin() + static_cast<std::ptrdiff_t>(k), c[k]) !=
+                        c.begin() + static_cast<std::ptrdiff_t>(k))
+                    ok = r.Fail("\"compared\" names no other window of the session");
+        }
     }
     if (!ok) {
         if (why) *why = r.why;

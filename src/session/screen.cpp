@@ -4,6 +4,7 @@
 // user had made of it.
 #include "session/session.h"
 
+#include "compare/compare.h"
 #include "display/display.h"
 #include "edit/edit.h"
 #include "link/link.h"
@@ -257,6 +258,8 @@ SessionWindow CaptureWindow(int slot) {
     GetCtrlAttribute(p, WINDOW_GRAPH, ATTR_XGRID_VISIBLE, &grid);
     s.graticule = grid != 0;
     s.legend = w.legendOffset > 0;
+    for (int k = 0; k < std::clamp(w.comparedCount, 0, MAX_COMPARED); ++k)
+        s.compared.push_back(w.comparedSlot[k]);
     const int attributes[4] = {ATTR_TOP, ATTR_LEFT, ATTR_HEIGHT, ATTR_WIDTH};
     for (int i = 0; i < 4; ++i)
         GetPanelAttribute(p, attributes[i], &s.geometry[i]);
@@ -344,6 +347,10 @@ bool RestoreSession(const Session &session) {
             MakeDerived(s);
     }
     filterConstant = proposedConstant;
+    // Comparisons need every window open; the display state goes on last.
+    for (std::size_t i = 0; i < session.windows.size(); ++i)
+        if (!session.windows[i].compared.empty())
+            SetComparison(static_cast<int>(i), session.windows[i].compared);
     for (std::size_t i = 0; i < session.windows.size(); ++i)
         ApplyDisplay(static_cast<int>(i), session.windows[i]);
     if (windowCount > 0) {

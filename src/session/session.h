@@ -31,6 +31,9 @@
 //   "scale":  { "manual", "min", "max" }
 //   "zoomLevel", "viewStart" (seconds at the left edge of the graph)
 //   "cursors": [[x, y] x 3], "variationCursors", "graticule", "legend"
+//   "compared": indices of the other windows whose curves are laid over this
+//             one (at most four; absent or [] for none; their alignment is
+//             computed again from their first samples and dates)
 //   "geometry": [top, left, height, width] in the work area,
 //   "fullScreenReturn": [top, left, height, width] kept by the full-screen toggle
 // Numbers that JSON cannot hold (an infinite time far off) are the strings
@@ -80,6 +83,7 @@ struct SessionWindow {
     bool variationCursors = false;
     bool graticule = false;
     bool legend = false;
+    std::vector<int> compared;
     int geometry[4] = {70, 5, 220, 380};
     int fullScreenReturn[4] = {70, 5, 220, 380};
 

@@ -55,6 +55,7 @@ Session Sample() {
     avg.constant = 5;
     avg.title = "Average of  RECORDING_12.MON";
     s.windows.push_back(avg);
+    s.windows[0].compared = {1};
     s.current = 1;
     return s;
 }
@@ -141,6 +142,8 @@ TEST(SessionFormat, RefusesWhatItCannotOpenAndLeavesTheSessionAlone) {
         {"zoom", replaced("\"zoomLevel\": 12", "\"zoomLevel\": 22")},
         {"fraction", replaced("\"mode\": 1", "\"mode\": 1.5")},
         {"alarm", replaced("\"shown\": 10", "\"shown\": 2")},
+        {"compared", replaced("\"compared\": [1]", "\"compared\": [0]")},
+        {"compared twice", replaced("\"compared\": [1]", "\"compared\": [1, 1]")},
         {"labels",
          replaced("\"labels\": [\n",
                   "\"labels\": [\n{\"text\": \"\", \"shown\": false, \"x\": 0, \"y\": 0},")},

@@ -1,5 +1,6 @@
 // Sessions on the running program: a screen of work saved and opened again
 // is the same screen, and a file that is no session changes nothing.
+#include "compare/compare.h"
 #include "edit/edit.h"
 #include "files/files.h"
 #include "link/link.h"
@@ -138,6 +139,7 @@ class SessionScreenTest : public GraphWindowTest {
         SetGraphCursor(windows[6].panel, WINDOW_GRAPH, 1, 30, 0);
         ValCurseur(windows[6].panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0); // as a drag ends
         Rename(8, "Spindle E");
+        SetComparison(3, {8, 0}); // a recording with two others laid over it
         Activate(8);
         Gestion_fenetre(menuBar, MENU_FULL_SCREEN, nullptr, mainPanel);
         Activate(4);
@@ -207,6 +209,9 @@ TEST_F(SessionScreenTest, NineWindowsSavedOpenedAndSavedAgainGiveTheSameBytesAnd
     EXPECT_EQ(windows[7].isPosition, 1);
     EXPECT_EQ(windows[1].hasGaps, 1);
     EXPECT_EQ(windows[1].yRangeFixed, 1);
+    ASSERT_EQ(windows[3].comparedCount, 2);
+    EXPECT_EQ(windows[3].comparedSlot[0], 8);
+    EXPECT_EQ(windows[3].comparedSlot[1], 0);
 }
 
 TEST_F(SessionScreenTest, FullScreenWindowReturnsToItsOwnPlaceAfterOpening) {
