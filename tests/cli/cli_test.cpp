@@ -172,6 +172,17 @@ TEST_F(FilesTest, InfoDescribesATransferFileWithItsGaps) {
     EXPECT_EQ(info.err, "");
 }
 
+// Mantissa times ten to the exponent leaves noise in the last of a double's
+// 17 digits (1.18 x 10 is 11.799999999999999); info shows the instrument's number.
+TEST_F(FilesTest, InfoShowsDecodedValuesWithoutTheArithmeticsNoise) {
+    WriteFile(dir.file("r13.mon"),
+              TransferText("R13.MON", "0013;1;1;001.50;00010;1.18E+1;9.87E+7;"));
+    Outcome info = Cli("info " + Quote(dir.file("r13.mon")));
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("minimum: 11.8 tr/min at 0 s\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("maximum: 98700000 tr/min at 10 s\n"), std::string::npos) << info.out;
+}
+
 TEST_F(FilesTest, DamagedFileAmongGoodOnesGivesStatus3AndConvertsTheGoodOnes) {
     WriteFile(dir.file("a.mon"), TransferText("A.MON", LINE_WITH_GAP));
     WriteFile(dir.file("broken.mon"), "BROKEN.MON\n05/31/2024 14:07\n0012;1;1\n");
