@@ -51,7 +51,8 @@ CliSettings ParseCliSettings(std::string_view text);
 std::string Clock(double seconds);
 // Velorcfg.ini where the program keeps it.
 std::string SettingsFilePath();
-// "fr", "gb", "al", "es", "it" as the program's language numbers 0 to 4; -1 otherwise.
+// "fr", "gb", "al", "es", "it" (or "en", "de") as the program's language
+// numbers 0 to 4; -1 otherwise.
 int LanguageOfCode(std::string_view code);
 
 // The title the recording's window would show.

@@ -39,7 +39,8 @@ const char *const GENERAL_HELP =
     "  info FILE...                          describe recording, transfer and temporary files\n"
     "\n"
     "  --lang fr|gb|al|es|it   language of the texts written into files (names,\n"
-    "                          workbook headers); default: the program's settings\n"
+    "                          workbook headers); en and de name gb and al;\n"
+    "                          default: the program's settings\n"
     "\n"
     "velorinder-cli COMMAND --help describes a command; man velorinder-cli tells more.\n"
     "exit status: 0 success, 1 usage error, 2 the instrument did not answer or the\n"
@@ -440,7 +441,7 @@ int RunCli(const std::vector<std::string> &given, std::ostream &out, std::ostrea
         std::string code;
         if (given[i] == "--lang") {
             if (i + 1 >= given.size())
-                return CliUsage(err, "--lang needs fr, gb, al, es or it", "");
+                return CliUsage(err, "--lang needs fr, gb (en), al (de), es or it", "");
             code = given[++i];
         } else if (given[i].rfind("--lang=", 0) == 0) {
             code = given[i].substr(7);
@@ -450,7 +451,8 @@ int RunCli(const std::vector<std::string> &given, std::ostream &out, std::ostrea
         }
         requestedLanguage = LanguageOfCode(code);
         if (requestedLanguage < 0)
-            return CliUsage(err, "unknown language '" + code + "' (fr, gb, al, es or it)", "");
+            return CliUsage(err, "unknown language '" + code + "' (fr, gb (en), al (de), es or it)",
+                            "");
     }
     if (args.size() < 2) {
         err << GENERAL_HELP;

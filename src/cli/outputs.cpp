@@ -110,8 +110,9 @@ std::string SettingsFilePath() {
 
 int LanguageOfCode(std::string_view code) {
     const char *const codes[5] = {"fr", "gb", "al", "es", "it"};
+    const char *const iso[5] = {"fr", "en", "de", "es", "it"};
     for (int i = 0; i < 5; ++i)
-        if (code == codes[i]) return i;
+        if (code == codes[i] || code == iso[i]) return i;
     return -1;
 }
 

@@ -136,6 +136,17 @@ TEST(CsvText, NumbersAreThoseOfPrintf) {
     }
 }
 
+// Both the program's own language codes and the ISO ones name a language.
+TEST(CliLanguage, IsoCodesNameTheLanguagesOfTheProgramsCodes) {
+    const char *const program[5] = {"fr", "gb", "al", "es", "it"};
+    const char *const iso[5] = {"fr", "en", "de", "es", "it"};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(LanguageOfCode(program[i]), i) << program[i];
+        EXPECT_EQ(LanguageOfCode(iso[i]), i) << iso[i];
+    }
+    EXPECT_EQ(LanguageOfCode("xx"), -1);
+}
+
 // The command line takes the language only from a settings file the program
 // itself would keep: a marker on line 10 makes it damaged for both.
 TEST(CliSettingsFile, TakesOnlyWhatTheProgramReads) {
@@ -222,7 +233,7 @@ TEST_F(FilesTest, InfoRefusesGarbageSavedAsATransferFile) {
 TEST_F(FilesTest, UsageErrorsWriteNothing) {
     WriteFile(dir.file("a.mon"), TransferText("A.MON", LINE_WITH_GAP));
     for (const char *args : {"", " --to", " --to doc", " --to csv --size 640x400",
-                             " --to png --size 640", " --to png --lang de"}) {
+                             " --to png --size 640", " --to png --lang xx"}) {
         SCOPED_TRACE(args);
         Outcome run = Cli("convert " + Quote(dir.file("a.mon")) + args);
         EXPECT_EQ(run.status, CLI_USAGE);
