@@ -18,7 +18,9 @@
 #include <functional>
 #include <iostream>
 #include <set>
+#include <sys/stat.h>
 #include <system_error>
+#include <termios.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -152,6 +154,20 @@ Link ChooseLink(const Options &o, const CliSettings &s) {
     return link;
 }
 
+// False only when the device is known to be no terminal (a file, /dev/null).
+// Asked after a failed open only: opening some devices has effects.
+bool MaybeSerialPort(const std::string &path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return true;
+    if (!S_ISCHR(st.st_mode)) return false;
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return true; // busy or denied: the usual message says so
+    termios t{};
+    bool terminal = ::tcgetattr(fd, &t) == 0;
+    ::close(fd);
+    return terminal;
+}
+
 // Why the port could not be used, for a negative result of the link code.
 std::string LinkFailure(const Link &link, int r) {
     switch (r) {
@@ -162,6 +178,8 @@ std::string LinkFailure(const Link &link, int r) {
         if (!group.empty())
             return "cannot be opened: no permission; join the group " + group +
                    " (sudo adduser $USER " + group + ") and log in again";
+        if (!MaybeSerialPort(link.device.empty() ? ComPortDevice(link.port) : link.device))
+            return "cannot be opened: not a serial port";
         return "cannot be opened: in use by another program, or no permission";
     }
     case -1:

@@ -289,6 +289,20 @@ TEST_F(InstrumentTest, RefusedEraseAndSilentInstrumentGiveStatus2) {
     EXPECT_EQ(absent.err, "velorinder-cli: COM2: names no serial device\n");
 }
 
+// A device that is no serial port is named as such, not as one in use: by
+// path, and by a COMn link in the list of ports.
+TEST_F(InstrumentTest, DeviceThatIsNoSerialPortIsNamedAsSuch) {
+    Outcome download = Cli("download --device /dev/null --dir " + Quote(Out("d")));
+    EXPECT_EQ(download.status, CLI_LINK);
+    EXPECT_EQ(download.err, "velorinder-cli: /dev/null: cannot be opened: not a serial port\n");
+
+    fs::remove(program.ComPath(5));
+    fs::create_symlink("/dev/null", program.ComPath(5));
+    Outcome ports = Cli("ports --port 5");
+    EXPECT_EQ(ports.status, CLI_LINK);
+    EXPECT_EQ(ports.out, "COM5\t/dev/null\tcannot be opened: not a serial port\n");
+}
+
 // The simulator program, paced as the wire is: recording 6 (8,000 samples)
 // takes some 17 s to arrive, the five before it about a second.
 class SlowTransfer : public InstrumentTest {
