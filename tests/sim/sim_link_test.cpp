@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -492,6 +493,21 @@ TEST_F(SimLink, ProgramLinksServesAndRemovesTheLinkOnSigterm) {
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link_)));
+}
+
+// The help sends the link where the installed program looks for its ports.
+TEST(SimHelp, NamesTheConfigurationFolderAsThePlaceOfTheLink) {
+    const std::string program = std::string(VELORINDER_PROGRAM_DIR) + "/rd5150-sim";
+    if (!std::filesystem::exists(program)) GTEST_SKIP() << program << " not built";
+    std::FILE *pipe = ::popen(("'" + program + "' --help").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string help;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        help.append(buffer, n);
+    ASSERT_EQ(::pclose(pipe), 0);
+    EXPECT_NE(help.find("~/.config/velorinder/COM1"), std::string::npos) << help;
+    EXPECT_EQ(help.find("<program dir>"), std::string::npos) << help;
 }
 
 TEST_F(SimLink, ProgramVanishesAfterItsBytesAndComesBackOnSignals) {
