@@ -269,7 +269,7 @@ const DialogText DIALOG_TEXTS[] = {
      {"Parcourir", "Browse", "Blättern", "Recorrer", "Sfoglia"}},
     {"spreadsheet dialog",
      "label of control 7",
-     {"Feuille (*.XLS)", "Sheet (*.XLS)", "Blatt (*.XLS)", "Hoja (*.XLS)", "Foglio (*.XLS)"}},
+     {"Feuille (*.XLSX)", "Sheet (*.XLSX)", "Blatt (*.XLSX)", "Hoja (*.XLSX)", "Foglio (*.XLSX)"}},
     {"spreadsheet dialog",
      "label of control 8",
      {"Message", "Message", "Nachricht", "Mensaje", "Messaggio"}},

@@ -391,6 +391,21 @@ TEST_F(ExportTest, GermanExportSpeaksGerman) {
     EXPECT_EQ(Text(sh, 7, 3), "Wert X");
 }
 
+// The file written is a workbook of today's format, and its field says so.
+TEST_F(ExportTest, SheetFieldNamesTheXlsxFilesWrittenInEveryLanguage) {
+    OpenRecording("l", {1, 2}, 1, 0);
+    const char *const labels[5] = {"Feuille (*.XLSX)", "Sheet (*.XLSX)", "Blatt (*.XLSX)",
+                                   "Hoja (*.XLSX)", "Foglio (*.XLSX)"};
+    for (int l = 0; l < 5; ++l) {
+        language = l;
+        Gestion_import(menuBar, MENU_SPREADSHEET_EXPORT, nullptr, mainPanel);
+        std::string label;
+        GetCtrlAttribute(spreadsheetPanel, EXCEL_SHEET, ATTR_LABEL_TEXT, &label);
+        EXPECT_EQ(label, labels[l]);
+        Click(EXCEL_QUIT);
+    }
+}
+
 TEST_F(ExportTest, TypedNameLosesAccentsAndQuotes) {
     OpenRecording("n", {1, 2}, 1, 0);
     OpenAndRun();
