@@ -56,7 +56,9 @@ void RegisterEditCallbacks();
 constexpr int MENU_HELP_CONTENTS = 61;
 constexpr int MENU_HELP_SEARCH = 62;
 constexpr int MENU_ABOUT = 64;
-constexpr int ABOUT_CLOSE = 4; // the about box's OK button
+constexpr int ABOUT_CLOSE = 4;   // the about box's OK button
+constexpr int ABOUT_VERSION = 5; // "Version 1.0"
+constexpr int ABOUT_LICENCE = 6; // the program's own licence
 
 extern int aboutBox; // the open about box, 0 when closed
 

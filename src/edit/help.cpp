@@ -3,9 +3,18 @@
 #include "platform/platform.h"
 #include "shell/shell.h"
 
+#include <string>
+
+#ifndef VELORINDER_VERSION
+#error "VELORINDER_VERSION is project()'s version, set in CMakeLists.txt"
+#endif
+
 int aboutBox = 0;
 
 namespace {
+
+// The package's licence (its metadata says the same).
+const char *const PROGRAM_LICENCE = "GPL-3.0-or-later";
 
 // The viewer's own texts follow the program's language.
 const char *const VIEWER_LANGUAGE[5] = {"fr", "en", "de", "es", "it"};
@@ -26,6 +35,10 @@ void OpenAboutBox() {
     }
     aboutBox = panel;
     TranslateAboutBox(panel);
+    // From the build, so that the box cannot fall behind the version.
+    SetCtrlVal(panel, ABOUT_VERSION, std::string("Version ") + VELORINDER_VERSION);
+    SetCtrlVal(panel, ABOUT_LICENCE,
+               std::string("Velorinder ") + VELORINDER_VERSION + ": " + PROGRAM_LICENCE);
     Griser_menus(1);
     InstallPopup(panel);
 }

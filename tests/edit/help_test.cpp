@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 
 namespace fs = std::filesystem;
 using namespace testsupport;
@@ -183,6 +184,23 @@ TEST_F(HelpTest, OneClickOnTheAboutBoxControlClosesItAndEnablesTheMenus) {
     EXPECT_TRUE(!box || !box->isVisible());
     EXPECT_EQ(Dimmed(2), 0);
     EXPECT_EQ(Dimmed(60), 0);
+}
+
+// The about box states the program's own licence beside its libraries', with
+// the version project() in CMakeLists.txt gives.
+TEST_F(HelpTest, TheAboutBoxStatesTheProgramsVersionAndLicence) {
+    std::smatch found;
+    const std::string cmake = ReadFile(std::string(VELORINDER_SOURCE_DIR) + "/CMakeLists.txt");
+    ASSERT_TRUE(
+        std::regex_search(cmake, found, std::regex(R"(project\(Velorinder VERSION (\S+))")));
+    const std::string version = found[1];
+    InvokeMenuItem(menuBar, MENU_ABOUT);
+    ASSERT_GT(aboutBox, 0);
+    std::string shown, licence;
+    GetCtrlVal(aboutBox, ABOUT_VERSION, &shown);
+    GetCtrlVal(aboutBox, ABOUT_LICENCE, &licence);
+    EXPECT_EQ(shown, "Version " + version);
+    EXPECT_EQ(licence, "Velorinder " + version + ": GPL-3.0-or-later");
 }
 
 // Pictures for a person to look at, when VELORINDER_PICTURES names a folder.
