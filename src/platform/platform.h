@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QWidget;
@@ -629,6 +630,12 @@ std::string DocumentsDir();
 // Remembers the folder of a file (or a folder) for the next dialogs of that
 // kind, across restarts, in Velorfolders.ini beside Velorcfg.ini.
 bool RememberFolder(FolderKind kind, const std::string &path);
+// Velorfolders.ini's text: key=value lines. The reader keeps, in order, the
+// entries with a key and an absolute folder on one line; the writer drops
+// what would not read back the same.
+using FolderEntries = std::vector<std::pair<std::string, std::string>>;
+FolderEntries ParseFolders(const std::string &text);
+std::string FormatFolders(const FolderEntries &entries);
 // The group that owns the device of port n when this user may not open it
 // for lack of permission (the group whose members may); "" otherwise.
 std::string ComPortDeniedGroup(int port);
