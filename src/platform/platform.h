@@ -609,6 +609,15 @@ std::string TransferTempDir();
 // The help file of the current language and the viewer's collection
 // ($XDG_CACHE_HOME/velorinder).
 std::string HelpCacheDir();
+// Where the help viewer makes its collections: the cache folder when
+// installed, the temporary folder otherwise.
+std::string HelpCollectionFolder();
+// Removes from dir the help collections of processes that no longer exist
+// (left by a run killed); a live run's collection stays. False when a stale
+// one could not be removed.
+bool RemoveStaleHelpCollections(const std::string &dir);
+// Whether a process of that id exists, whoever runs it.
+bool ProcessExists(long pid);
 // $variable/velorinder, or ~/belowHome/velorinder when it is unset or relative.
 std::string XdgFolder(const char *variable, const std::string &belowHome);
 // Creates the folder and its parents; false when it cannot be made.
