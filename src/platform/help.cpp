@@ -333,7 +333,8 @@ bool RemoveStaleHelpCollections(const std::string &dir) {
         const QString pidText = entry.fileName().mid(COLLECTION_PREFIX.size()).section('-', 0, 0);
         bool ok = false;
         const long pid = pidText.toLong(&ok);
-        if (!ok || pid <= 0 || ProcessExists(pid)) continue;
+        // Another user's, in the shared temporary folder, are his to remove.
+        if (!ok || pid <= 0 || entry.ownerId() != ::getuid() || ProcessExists(pid)) continue;
         const bool removed = entry.isDir() && !entry.isSymLink()
                                  ? QDir(entry.filePath()).removeRecursively()
                                  : QFile::remove(entry.filePath());

@@ -612,7 +612,7 @@ std::string HelpCacheDir();
 // Where the help viewer makes its collections: the cache folder when
 // installed, the temporary folder otherwise.
 std::string HelpCollectionFolder();
-// Removes from dir the help collections of processes that no longer exist
+// Removes from dir this user's help collections of processes that no longer exist
 // (left by a run killed); a live run's collection stays. False when a stale
 // one could not be removed.
 bool RemoveStaleHelpCollections(const std::string &dir);
