@@ -372,14 +372,54 @@ void Tick() {
 // ---------------------------------------------------------------- files
 enum class Placed { Written, Kept, Failed };
 
+// ".<stem>.part<pid><extension>": the hidden name a file is made under.
+// Those of runs that no longer exist (killed before they could remove them)
+// go; a live run's stay.
+void RemoveStaleParts(const fs::path &dir) {
+    static std::set<std::string> done;
+    if (!done.insert(dir.string()).second) return;
+    std::error_code ec;
+    for (const auto &entry : fs::directory_iterator(dir.empty() ? "." : dir, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() < 2 || name[0] != '.') continue;
+        const std::size_t at = name.rfind(".part");
+        if (at == std::string::npos || at == 0) continue;
+        const char *first = name.data() + at + 5, *last = name.data() + name.size();
+        long pid = 0;
+        const auto [end, error] = std::from_chars(first, last, pid);
+        if (error != std::errc() || end == first || (end != last && *end != '.')) continue;
+        if (end != last && std::string_view(end, last - end).find('.', 1) != std::string::npos)
+            continue;
+        std::error_code kind;
+        if (ProcessExists(pid) || !entry.is_regular_file(kind)) continue;
+        std::error_code removed;
+        fs::remove(entry.path(), removed);
+    }
+}
+
+// What a link leads to, followed to the end; the path itself when it is no link.
+fs::path ThroughLinks(const fs::path &path) {
+    fs::path p = path;
+    std::error_code ec;
+    for (int hops = 0; hops < 40 && fs::is_symlink(p, ec); ++hops) {
+        const fs::path to = fs::read_symlink(p, ec);
+        if (ec) break;
+        p = to.is_absolute() ? to : p.parent_path() / to;
+    }
+    return p;
+}
+
 // Makes the file under a hidden name beside target with make(), then puts it
 // in place: over an existing file only with force, so that without it no
-// file is ever replaced, not even one made meanwhile.
-Placed Place(const std::string &target, bool force,
+// file is ever replaced, not even one made meanwhile. Forced onto a link, it
+// replaces what the link leads to, and the link stays.
+Placed Place(const std::string &asked, bool force,
              const std::function<bool(const std::string &)> &make) {
     std::error_code ec;
-    if (!force && fs::exists(fs::symlink_status(target, ec))) return Placed::Kept;
+    if (!force && fs::exists(fs::symlink_status(asked, ec))) return Placed::Kept;
+    const std::string target = force ? ThroughLinks(asked).string() : asked;
     fs::path t(target);
+    RemoveStaleParts(t.parent_path());
     fs::path part =
         t.parent_path() / ("." + t.stem().string() + ".part" +
                            std::to_string(static_cast<long>(getpid())) + t.extension().string());

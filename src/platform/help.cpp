@@ -4,6 +4,8 @@
 #include "platform/platform.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHelpContentItem>
@@ -22,6 +24,10 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -56,15 +62,19 @@ const ViewerTexts kTexts[] = {
 
 const ViewerTexts *texts = &kTexts[0];
 
+const QString COLLECTION_PREFIX = "velorinder-help-";
+
 // The collection file must be a real file; each opening gets its own, so a
 // help file replaced by a change of language is read afresh. Installed, they
 // are made in the user's cache folder rather than the shared temporary one.
+// The name carries the process id, so that what a killed run left is known.
 QTemporaryDir &WorkDir() {
     static QTemporaryDir dir([] {
-        QString base = QDir::tempPath();
-        if (!PortableLayout() && MakeDir(HelpCacheDir()))
-            base = QString::fromStdString(HelpCacheDir());
-        return base + "/velorinder-help-XXXXXX";
+        const QString base = QString::fromStdString(HelpCollectionFolder());
+        if (!RemoveStaleHelpCollections(base.toStdString()))
+            std::fprintf(stderr, "velorinder: a stale help collection in %s cannot be removed\n",
+                         qPrintable(base));
+        return base + "/" + COLLECTION_PREFIX + QString::number(::getpid()) + "-XXXXXX";
     }());
     return dir;
 }
@@ -300,4 +310,35 @@ int SystemHelp(const std::string &helpFile, int command, int, const std::string 
         QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] { delete viewer.data(); });
     }
     return viewer->Open(QString::fromStdString(helpFile), command);
+}
+
+bool ProcessExists(long pid) {
+    // EPERM: it exists, run by another user.
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+std::string HelpCollectionFolder() {
+    if (!PortableLayout() && MakeDir(HelpCacheDir())) return HelpCacheDir();
+    return QDir::tempPath().toStdString();
+}
+
+bool RemoveStaleHelpCollections(const std::string &dir) {
+    bool all = true;
+    const QDir folder(QString::fromStdString(dir));
+    const auto entries =
+        folder.entryInfoList({COLLECTION_PREFIX + "*"},
+                             QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        // velorinder-help-<pid>-XXXXXX; a name without a pid is not ours to judge.
+        const QString pidText = entry.fileName().mid(COLLECTION_PREFIX.size()).section('-', 0, 0);
+        bool ok = false;
+        const long pid = pidText.toLong(&ok);
+        // Another user's, in the shared temporary folder, are his to remove.
+        if (!ok || pid <= 0 || entry.ownerId() != ::getuid() || ProcessExists(pid)) continue;
+        const bool removed = entry.isDir() && !entry.isSymLink()
+                                 ? QDir(entry.filePath()).removeRecursively()
+                                 : QFile::remove(entry.filePath());
+        all = all && removed;
+    }
+    return all;
 }

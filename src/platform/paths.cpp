@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 namespace {
@@ -51,18 +52,10 @@ std::string FoldersFile() {
     return ConfigDir() + "/" + FOLDERS_FILE;
 }
 
-// key=value lines; anything else is ignored.
-std::vector<std::pair<std::string, std::string>> ReadFolders() {
-    std::vector<std::pair<std::string, std::string>> entries;
+FolderEntries ReadFolders() {
     std::ifstream in(FoldersFile(), std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::size_t eq = line.find('=');
-        if (eq == std::string::npos || eq == 0) continue;
-        entries.emplace_back(line.substr(0, eq), line.substr(eq + 1));
-    }
-    return entries;
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ParseFolders(text);
 }
 
 bool IsDirectory(const std::string &dir) {
@@ -169,9 +162,41 @@ bool RememberFolder(FolderKind kind, const std::string &path) {
     if (!MakeDir(ConfigDir())) return false;
     QSaveFile out(QString::fromStdString(FoldersFile()));
     if (!out.open(QIODevice::WriteOnly)) return false;
-    std::string text;
-    for (const auto &[k, value] : entries)
-        text += k + "=" + value + "\n";
+    const std::string text = FormatFolders(entries);
     out.write(text.data(), static_cast<qint64>(text.size()));
     return out.commit();
+}
+
+namespace {
+
+// A relative folder would depend on the working folder of the run that reads it.
+bool KeepableEntry(const std::string &key, const std::string &value) {
+    return !key.empty() && key.find_first_of("=\r\n") == std::string::npos && !value.empty() &&
+           value[0] == '/' && value.find_first_of("\r\n") == std::string::npos;
+}
+
+} // namespace
+
+FolderEntries ParseFolders(const std::string &text) {
+    FolderEntries entries;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (KeepableEntry(key, value)) entries.emplace_back(std::move(key), std::move(value));
+    }
+    return entries;
+}
+
+std::string FormatFolders(const FolderEntries &entries) {
+    std::string text;
+    for (const auto &[key, value] : entries)
+        if (KeepableEntry(key, value)) text += key + "=" + value + "\n";
+    return text;
 }

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QWidget;
@@ -608,6 +609,15 @@ std::string TransferTempDir();
 // The help file of the current language and the viewer's collection
 // ($XDG_CACHE_HOME/velorinder).
 std::string HelpCacheDir();
+// Where the help viewer makes its collections: the cache folder when
+// installed, the temporary folder otherwise.
+std::string HelpCollectionFolder();
+// Removes from dir this user's help collections of processes that no longer exist
+// (left by a run killed); a live run's collection stays. False when a stale
+// one could not be removed.
+bool RemoveStaleHelpCollections(const std::string &dir);
+// Whether a process of that id exists, whoever runs it.
+bool ProcessExists(long pid);
 // $variable/velorinder, or ~/belowHome/velorinder when it is unset or relative.
 std::string XdgFolder(const char *variable, const std::string &belowHome);
 // Creates the folder and its parents; false when it cannot be made.
@@ -629,6 +639,12 @@ std::string DocumentsDir();
 // Remembers the folder of a file (or a folder) for the next dialogs of that
 // kind, across restarts, in Velorfolders.ini beside Velorcfg.ini.
 bool RememberFolder(FolderKind kind, const std::string &path);
+// Velorfolders.ini's text: key=value lines. The reader keeps, in order, the
+// entries with a key and an absolute folder on one line; the writer drops
+// what would not read back the same.
+using FolderEntries = std::vector<std::pair<std::string, std::string>>;
+FolderEntries ParseFolders(const std::string &text);
+std::string FormatFolders(const FolderEntries &entries);
 // The group that owns the device of port n when this user may not open it
 // for lack of permission (the group whose members may); "" otherwise.
 std::string ComPortDeniedGroup(int port);

@@ -253,6 +253,27 @@ TEST_F(FilesTest, ConvertingAFileOntoItselfIsRefused) {
     EXPECT_EQ(ReadFile(dir.file("a.vlr")), before);
 }
 
+TEST_F(FilesTest, ConvertingOntoLinksReplacesWhatTheyLeadToAndKeepsTheLinks) {
+    WriteFile(dir.file("a.mon"), TransferText("A.MON", LINE_WITH_GAP));
+    fs::create_directories(dir.file("out"));
+    fs::create_directories(dir.file("mine"));
+    for (const std::string ext : {"vlr", "csv", "xlsx", "png", "svg", "pdf"}) {
+        SCOPED_TRACE(ext);
+        WriteFile(dir.file("mine/a." + ext), "old");
+        fs::create_symlink("../mine/a." + ext, dir.file("out/a." + ext));
+        Outcome run = Cli("convert " + Quote(dir.file("a.mon")) + " --to " + ext + " --out " +
+                          Quote(dir.file("out")));
+        ASSERT_EQ(run.status, 0) << run.err;
+        ASSERT_TRUE(fs::is_symlink(dir.file("out/a." + ext)));
+        EXPECT_EQ(fs::read_symlink(dir.file("out/a." + ext)), "../mine/a." + ext);
+        const std::string written = ReadFile(dir.file("mine/a." + ext));
+        EXPECT_NE(written, "old");
+        EXPECT_GT(written.size(), 3u);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("mine")), fs::directory_iterator()), 6)
+        << "nothing left beside the files";
+}
+
 TEST_F(FilesTest, WorkbookIsTheExportsSheetAndOpensInOpenpyxl) {
     const std::vector<std::string> mons = DemoTransferFiles();
     const rd5150::Recording fan = rd5150::DemoRecordings()[3]; // RPM every 5 s, with gaps

@@ -14,6 +14,7 @@
 #include <memory>
 #include <regex>
 #include <set>
+#include <sys/wait.h>
 
 using namespace clitest;
 
@@ -252,6 +253,44 @@ TEST_F(InstrumentTest, SecondDownloadWithoutForceReplacesNothing) {
     EXPECT_EQ(Lines(ReadFile(Out("d/recording_2.mon")))[2],
               rd5150::FormatRecordingLine(rd5150::DemoRecordings()[1]));
     EXPECT_EQ(Files(Out("d")).size(), 6u);
+}
+
+TEST_F(InstrumentTest, ForcedDownloadOntoALinkReplacesItsTargetAndKeepsTheLink) {
+    rd5150::Simulator sim(rd5150::DemoRecordings(), Unpaced());
+    Link(sim, 1);
+    fs::create_directories(Out("d"));
+    fs::create_directories(Out("mine"));
+    WriteFile(Out("mine/notes.mon"), "my own notes\n");
+    fs::create_symlink("../mine/notes.mon", Out("d/recording_2.mon"));
+
+    Outcome forced = Cli("download --force --dir " + Quote(Out("d")));
+    EXPECT_EQ(forced.status, CLI_OK) << forced.err;
+    ASSERT_TRUE(fs::is_symlink(Out("d/recording_2.mon")));
+    EXPECT_EQ(fs::read_symlink(Out("d/recording_2.mon")), "../mine/notes.mon");
+    std::vector<std::string> lines = Lines(ReadFile(Out("mine/notes.mon")));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2], rd5150::FormatRecordingLine(rd5150::DemoRecordings()[1]));
+    EXPECT_EQ(Files(Out("mine")), std::set<std::string>{"notes.mon"});
+}
+
+TEST_F(InstrumentTest, PartsLeftByAKilledRunGoAtTheNextAndALiveRunsStay) {
+    rd5150::Simulator sim(rd5150::DemoRecordings(), Unpaced());
+    Link(sim, 1);
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0); // its id now names no process
+    fs::create_directories(Out("d"));
+    const std::string stale = ".recording_4.part" + std::to_string(child) + ".mon";
+    const std::string live = ".recording_4.part" + std::to_string(::getpid()) + ".mon";
+    WriteFile(Out("d/" + stale), "half a recor");
+    WriteFile(Out("d/" + live), "on its way");
+    WriteFile(Out("d/.notes.partial"), "mine");
+
+    ASSERT_EQ(Cli("download --dir " + Quote(Out("d"))).status, CLI_OK);
+    std::set<std::string> expected = DemoNames("recording", "mon");
+    expected.insert(live);
+    expected.insert(".notes.partial");
+    EXPECT_EQ(Files(Out("d")), expected);
 }
 
 TEST_F(InstrumentTest, EraseYesEmptiesTheInstrumentAndWithoutATerminalNothingIsAsked) {
