@@ -18,8 +18,8 @@ struct Curve {
 
 // n samples a second apart around `level`, with gaps at the given rate, some
 // of them in runs.
-Curve RandomCurve(int n, double level, double gapRate, unsigned seed) {
-    std::mt19937 random(seed);
+Curve RandomCurve(int n, double level, double gapRate, unsigned draw) {
+    std::mt19937 random(draw);
     std::normal_distribution<double> noise(0.0, 25.0);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     Curve c;
@@ -84,10 +84,10 @@ void ExpectSame(const RangeStatistics &got, const RangeStatistics &want, double 
     EXPECT_NEAR(got.slope, want.slope, tolerance(want.slope)) << where;
 }
 
-void CheckRandomRanges(const Curve &c, double scale, unsigned seed) {
+void CheckRandomRanges(const Curve &c, double scale, unsigned draw) {
     StatisticsTable table;
     table.Build(c.time.data(), c.value.data(), c.missing.data(), static_cast<int>(c.time.size()));
-    std::mt19937 random(seed);
+    std::mt19937 random(draw);
     const int n = static_cast<int>(c.time.size());
     std::uniform_int_distribution<int> index(0, n - 1);
     for (int trial = 0; trial < 300; ++trial) {

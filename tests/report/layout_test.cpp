@@ -13,9 +13,9 @@
 
 namespace {
 
-ReportCurve Noisy(int n, unsigned seed) {
+ReportCurve Noisy(int n, unsigned draw) {
     ReportCurve c;
-    std::mt19937 random(seed);
+    std::mt19937 random(draw);
     std::normal_distribution<double> noise(0, 50);
     for (int i = 0; i < n; ++i) {
         c.time.push_back(i);

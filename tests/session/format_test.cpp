@@ -93,9 +93,9 @@ TEST(SessionFormat, ADerivedDisplayWhoseRecordingWasClosedKeepsItsOwnSamples) {
     EXPECT_FALSE(ParseSession(cut, &back, &why));
 }
 
-TEST(SessionFormat, EverySeedOfTheFuzzCorpusIsASession) {
+TEST(SessionFormat, EveryCorpusFileIsASession) {
     const std::string dir = VELORINDER_SOURCE_DIR "/fuzz/corpus/session_file";
-    int seeds = 0;
+    int files = 0;
     for (const auto &entry : std::filesystem::directory_iterator(dir)) {
         std::ifstream in(entry.path());
         std::stringstream text;
@@ -103,9 +103,9 @@ TEST(SessionFormat, EverySeedOfTheFuzzCorpusIsASession) {
         Session s;
         std::string why;
         EXPECT_TRUE(ParseSession(text.str(), &s, &why)) << entry.path() << ": " << why;
-        ++seeds;
+        ++files;
     }
-    EXPECT_GE(seeds, 3);
+    EXPECT_GE(files, 3);
 }
 
 TEST(SessionFormat, ANameThatIsNoUtf8BecomesStableAfterOneSave) {
