@@ -73,13 +73,10 @@ const char *const CONVERT_HELP =
     "missing) or else beside the input; an existing file of that name is replaced.\n"
     "Files that are refused are reported and the others still converted (status 3).\n";
 
-// Shortest text of x to 15 significant digits, with a point whatever the
-// locale: every decimal of 15 digits survives a double, so the 16th and 17th
-// are only the noise of the decoding's mantissa x 10^n (11.799999999999999).
+// The shortest text that reads back as x, with a point whatever the locale.
 std::string Number(double x) {
     char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general,
-                                   std::numeric_limits<double>::digits10);
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
     if (ec != std::errc()) return "?";
     return std::string(buffer, end);
 }

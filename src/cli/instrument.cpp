@@ -649,7 +649,9 @@ int DownloadCommand(const std::vector<std::string> &args, std::ostream &out, std
         if (a != 1) {
             std::string what = a == IMPORT_NO_REPLY ? "no reply"
                                : a == RECORDING_CUT ? "its line was cut short"
-                                                    : LinkFailure(link, a);
+                               : a == RECORDING_MALFORMED
+                                   ? "what came has not the shape of a recording (line noise?)"
+                                   : LinkFailure(link, a);
             finish();
             CliFail(err, link.label,
                     "recording " + std::to_string(i + 1) + " of " + std::to_string(recordingCount) +

@@ -207,7 +207,8 @@ int ImportRecording(int i) {
     if (importRunning != 1 || e < 1 || e >= IMPORT_ENTRIES) return finish(IMPORT_FAILED);
     int a = ReadNextRecording();
     if (a == 99) return finish(IMPORT_NO_REPLY);
-    if (a == RECORDING_CUT) return finish(IMPORT_CUT_LINE);
+    // Both are lines that are no whole recording: restarting the import is the remedy.
+    if (a == RECORDING_CUT || a == RECORDING_MALFORMED) return finish(IMPORT_CUT_LINE);
     if (a != 1) return finish(IMPORT_FAILED);
     if (PollForStop()) return finish(IMPORT_FAILED);
     GetSystemDate(&recordingDate[0], &recordingDate[1], &recordingDate[2]);
@@ -247,6 +248,32 @@ int ImportRecording(int i) {
     return finish(IMPORT_DONE);
 }
 
+namespace {
+// The transfer the gauge shows: recording `showing` of `showingOf`, and the
+// last percentage shown (the gauge never goes back). showingOf is 0 when no
+// transfer is shown.
+int showing = 0;
+int showingOf = 0;
+int shownPercent = 0;
+
+void ShowPercent(int percent) {
+    shownPercent = percent;
+    SetCtrlVal(progressPanel, IMPORT_PROGRESS_GAUGE, percent);
+    SetCtrlVal(progressPanel, IMPORT_PROGRESS_PERCENT, std::to_string(percent) + " %");
+    ProcessDrawEvents();
+}
+} // namespace
+
+void ShowLineProgress(std::size_t bytes) {
+    if (showingOf <= 0) return;
+    // A line's length is told by nothing but its end: the share of the longest
+    // line it could be keeps the gauge moving while a long one arrives, and
+    // short of the next recording's mark.
+    const double line = std::min(static_cast<double>(bytes) / (REPLY_BUFFER_SIZE - 1), 0.99);
+    const int percent = static_cast<int>(100.0 * (showing + line) / showingOf);
+    if (percent > shownPercent) ShowPercent(percent);
+}
+
 int ImportAllRecordings() {
     SetWaitCursor(1);
     const int panel = progressPanel;
@@ -257,24 +284,23 @@ int ImportAllRecordings() {
     // Without its panel the transfer still runs; nothing else may be removed.
     const bool shown = InstallPopup(panel) == 0;
     ProcessDrawEvents();
-    auto show = [panel](int percent) {
-        SetCtrlVal(panel, IMPORT_PROGRESS_GAUGE, percent);
-        SetCtrlVal(panel, IMPORT_PROGRESS_PERCENT, std::to_string(percent) + " %");
-        ProcessDrawEvents();
-    };
     int r = IMPORT_FAILED;
     transferredCount = 0;
+    shownPercent = 0;
     for (int i = 0; i < recordingCount && i < MAX_IMPORTED; ++i) {
         PollForStop();
         if (importRunning != 1) break;
         // The share already on disk: a long last recording must not show 100 %
-        // while it still arrives.
-        show(100 * i / recordingCount);
+        // while it still arrives; its bytes move the gauge on as they come.
+        ShowPercent(100 * i / recordingCount);
+        showing = i;
+        showingOf = recordingCount;
         r = ImportRecording(i);
+        showingOf = 0;
         if (r != IMPORT_DONE) break;
         transferredCount = i + 1;
     }
-    if (r == IMPORT_DONE) show(100);
+    if (r == IMPORT_DONE) ShowPercent(100);
     SetCtrlAttribute(panel, IMPORT_PROGRESS_TEXT, ATTR_VISIBLE, 0);
     if (shown) RemovePopup(0);
     return r;

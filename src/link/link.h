@@ -35,6 +35,10 @@ int ReadNextRecording();
 // A line that ended without its line feed (silence, the device failed or
 // went): not a recording, and replyBuffer is cleared.
 constexpr int RECORDING_CUT = 2;
+// A line without the shape of a recording (noise): not saved, replyBuffer cleared.
+constexpr int RECORDING_MALFORMED = 3;
+// The bytes of the line arriving so far, for the progress of a transfer.
+void ShowLineProgress(std::size_t bytes);
 // 0 done, -1 refused, or a negative port error.
 int ClearInstrumentMemory();
 // Probes ports 1 to 22 until an instrument answers, reports the result and
@@ -189,6 +193,10 @@ std::string StoredName(std::string_view path);
 bool DecodeValueText(std::string_view token, double *value);
 // 10 to the exponent, exact as far as a double holds it.
 double ExponentMultiplier(int exponent);
+// True when a line has a recording's shape: the header's digits and
+// separators, then value fields of at most 8 characters each ended by ";",
+// the first with its exponent marker.
+bool IsRecordingLine(RecordingLine line);
 // Number, mode, unit index, coefficient and interval of a line.
 void ParseRecordingHeader(RecordingLine line, ImportEntry *entry);
 // Sets count from the line's length, fills values and times from `fields`

@@ -9,8 +9,10 @@
 #include "windows/windows.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <charconv>
 #include <cstring>
+#include <limits>
+#include <string>
 
 ImportEntry importTable[IMPORT_ENTRIES];
 char cleanLine[CLEAN_LINE_SIZE];
@@ -58,14 +60,18 @@ int ScanHexDigit(std::string_view field) {
     return 0;
 }
 
-// A decimal number with an optional sign and point at the start of a field;
-// 0.0 when it holds none. Only plain decimals: no "inf", "nan" or hex forms.
-double ScanDecimal(std::string_view field) {
+// The decimal number at the start of a field (leading blanks, an optional
+// sign and one point); false when it holds no digit. Only plain decimals: no
+// "inf", "nan" or hex forms.
+bool DecimalText(std::string_view field, std::string *text) {
     std::size_t i = 0;
     while (i < field.size() && field[i] == ' ')
         ++i;
-    std::string text;
-    if (i < field.size() && (field[i] == '-' || field[i] == '+')) text += field[i++];
+    text->clear();
+    if (i < field.size() && (field[i] == '-' || field[i] == '+')) {
+        if (field[i] == '-') *text += '-';
+        ++i;
+    }
     bool point = false, digits = false;
     for (; i < field.size(); ++i) {
         char c = field[i];
@@ -76,9 +82,27 @@ double ScanDecimal(std::string_view field) {
         } else {
             break;
         }
-        text += c;
+        *text += c;
     }
-    return digits ? std::strtod(text.c_str(), nullptr) : 0.0;
+    return digits;
+}
+
+// The double nearest to a decimal text from DecimalText, with an exponent
+// ("e+N") or not: correctly rounded, whatever the locale.
+double ParseDecimal(std::string text) {
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative) text.erase(0, 1);
+    double value = 0.0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    (void)end;
+    if (ec != std::errc()) return 0.0;
+    return negative ? -value : value;
+}
+
+// A decimal number at the start of a field; 0.0 when it holds none.
+double ScanDecimal(std::string_view field) {
+    std::string text;
+    return DecimalText(field, &text) ? ParseDecimal(text) : 0.0;
 }
 
 int DecodeInto(ImportEntry &entry, int k) {
@@ -171,7 +195,7 @@ bool DecodeValueText(std::string_view token, double *value) {
     auto at = [&field](std::size_t i) { return i < sizeof field ? field[i] : '\0'; };
     std::string mantissa;
     bool undefined = false, negative = false;
-    double multiplier = 1.0;
+    int exponent = 0;
     for (std::size_t i = 0; i <= length; ++i) {
         char c = field[i];
         if (c == 'E' || c == 'e') {
@@ -180,9 +204,8 @@ bool DecodeValueText(std::string_view token, double *value) {
                 undefined = true;
                 break;
             }
-            int exponent = at(i + 2) - '0';
+            exponent = at(i + 2) - '0';
             if (IsDigit(at(i + 3))) exponent = exponent * 10 + (at(i + 3) - '0');
-            multiplier = ExponentMultiplier(exponent);
             break;
         }
         mantissa += c;
@@ -196,14 +219,53 @@ bool DecodeValueText(std::string_view token, double *value) {
         *value = UNDEFINED_VALUE;
         return true;
     }
-    double m = ScanDecimal(mantissa);
-    *value = negative ? m / multiplier : m * multiplier;
+    // The number the instrument's text means, rounded once: mantissa and
+    // power of ten multiplied in doubles gave 11.799999999999999 for 1.18E+1.
+    std::string text;
+    if (!DecimalText(mantissa, &text)) {
+        *value = 0.0;
+        return true;
+    }
+    text.append(negative ? "e-" : "e+").append(std::to_string(exponent));
+    *value = ParseDecimal(text);
     return true;
 }
 
 int DecodeValueToken(int entry, int k) {
     if (entry < 0 || entry >= IMPORT_ENTRIES) return 0;
     return DecodeInto(importTable[entry], k);
+}
+
+bool IsRecordingLine(RecordingLine line) {
+    if (line.size() < static_cast<std::size_t>(LINE_FIRST_FIELD)) return false;
+    auto digits = [&line](std::size_t pos, std::size_t width) {
+        return std::all_of(line.begin() + static_cast<std::ptrdiff_t>(pos),
+                           line.begin() + static_cast<std::ptrdiff_t>(pos + width), IsDigit);
+    };
+    const char unit = line[LINE_UNIT];
+    if (!digits(LINE_NUMBER, 4) || !digits(LINE_MODE, 1) || !digits(LINE_INTERVAL, 5) ||
+        !(IsDigit(unit) || (unit >= 'A' && unit <= 'F') || (unit >= 'a' && unit <= 'f')))
+        return false;
+    for (int separator : {4, 6, 8, 15, 21})
+        if (line[static_cast<std::size_t>(separator)] != ';') return false;
+    const std::string_view k = line.substr(LINE_COEFFICIENT, 6);
+    if (std::count(k.begin(), k.end(), '.') > 1 || std::none_of(k.begin(), k.end(), IsDigit) ||
+        !std::all_of(k.begin(), k.end(), [](char c) { return IsDigit(c) || c == '.'; }))
+        return false;
+    // Every field ends with ";" within its 8 characters; what follows the last
+    // (a CR before the line feed) is no longer than a field.
+    std::size_t pos = LINE_FIRST_FIELD;
+    bool first = true;
+    while (pos < line.size()) {
+        const std::size_t end = line.find(';', pos);
+        if (end == std::string_view::npos) return line.size() - pos <= FIELD_LENGTH && !first;
+        if (end - pos > FIELD_LENGTH) return false;
+        double value = 0.0;
+        if (first && !DecodeValueText(line.substr(pos, end - pos), &value)) return false;
+        first = false;
+        pos = end + 1;
+    }
+    return !first;
 }
 
 void ParseRecordingHeader(RecordingLine line, ImportEntry *entry) {

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "shell/shell.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -20,10 +21,18 @@ namespace {
 
 constexpr int INPUT_QUEUE = 10000;
 constexpr int OUTPUT_QUEUE = 512;
-constexpr double PROBE_TIMEOUT = 4.0;
+// A search tries 22 ports: a port where nothing answers must not cost more
+// than a second (two attempts), and the instrument answers within a few
+// milliseconds.
+constexpr double PROBE_TIMEOUT = 0.35;
+constexpr double PROBE_SETTLE = 0.1; // quiet wanted before each attempt
+constexpr double PROBE_DRAIN_LIMIT = 0.3;
 constexpr double CONNECT_TIMEOUT = 10.0;
 constexpr double COMMAND_TIMEOUT = 2.0;
 constexpr double SETTLE_DELAY = 0.2;
+// The line is taken as quiet after this long without a byte (hundreds of byte
+// times at the usual rates).
+constexpr double QUIET_TIME = 0.05;
 constexpr int PRESENCE_REPLY_MAX = 200;
 constexpr int SHORT_REPLY_MAX = 20;
 constexpr int MIN_LINE_BYTES = 26;       // fewer: nothing usable came
@@ -48,6 +57,16 @@ int Send(int port, const char *request) {
     return ComWrt(port, request, static_cast<int>(std::strlen(request)));
 }
 
+// Drops what is left of an earlier reply (the rest of a line after Stop, a
+// late answer) until the line is quiet, so that it cannot pass for the reply
+// to the next request. Bounded by the time the longest line needs on the
+// wire, so that endless noise cannot hold the program.
+void DrainReplies(int port) {
+    const double longestLine =
+        10.0 * REPLY_BUFFER_SIZE / static_cast<double>(std::max(baudRate, 1));
+    DrainInQ(port, QUIET_TIME, longestLine + COMMAND_TIMEOUT);
+}
+
 // The error of a failed port call; never 0, so that a failure cannot pass
 // for a result.
 int LastPortError() {
@@ -58,6 +77,7 @@ int LastPortError() {
 // Sends a request and reads one reply line into reply (size max + 1, zeroed).
 // The reply's length, or a negative port error.
 int Ask(const char *request, char *reply, int max) {
+    DrainReplies(comPort);
     if (Send(comPort, request) < 0) return LastPortError();
     std::memset(reply, 0, static_cast<std::size_t>(max) + 1);
     int n = ComRdTerm(comPort, reply, max, LINE_END);
@@ -117,15 +137,19 @@ int ProbeInstrument(int port, int baud) {
     int failure = 0;
     for (int attempt = 0; attempt < 2 && !found && failure == 0; ++attempt) {
         SetXMode(port, 1);
-        Delay(SETTLE_DELAY);
-        FlushBoth(port);
+        // An XOFF left from before would hold the request back.
+        ResumeOutQ(port);
+        FlushOutQ(port);
+        DrainInQ(port, PROBE_SETTLE, PROBE_DRAIN_LIMIT);
         SetComTime(port, PROBE_TIMEOUT);
         char reply[PRESENCE_REPLY_MAX + 1] = {};
         if (Send(port, PRESENCE_REQUEST) < 0) {
             failure = LastPortError();
             break;
         }
-        int n = ComRd(port, reply, PRESENCE_REPLY_MAX);
+        // To the line end: the reply is short, and waiting out the time-out
+        // after it would only slow the search.
+        int n = ComRdTerm(port, reply, PRESENCE_REPLY_MAX, LINE_END);
         if (n < 0 && GetRs232Err() != kRs232TimeOut) {
             failure = LastPortError(); // the device failed, not just silent
             break;
@@ -163,9 +187,13 @@ int ConnectInstrument(int port, int baud) {
         Delay(SETTLE_DELAY);
     }
     FlushBoth(port);
+    // An XOFF the instrument sent while the port sat idle (and never ended,
+    // being switched off since) would hold the request back.
+    ResumeOutQ(port);
     SetComTime(port, CONNECT_TIMEOUT);
     int result = -1;
     for (int attempt = 0; attempt < 2; ++attempt) {
+        DrainReplies(port);
         if (Send(port, PRESENCE_REQUEST) < 0) return LastPortError();
         char reply[PRESENCE_REPLY_MAX + 1] = {};
         int n = ComRdTerm(port, reply, PRESENCE_REPLY_MAX, LINE_END);
@@ -227,6 +255,7 @@ int ReadRecordingCount() {
 int ReadNextRecording() {
     int result = -1;
     int tries = MG_TRIES;
+    DrainReplies(comPort);
     if (Send(comPort, NEXT_REQUEST) < 0) return LastPortError();
     while (tries > 0) {
         if (PollForStop()) tries = 0;
@@ -238,8 +267,11 @@ int ReadNextRecording() {
         }
         // One byte short of the buffer so that the line stays terminated. A
         // long line takes seconds on the wire: Stop is polled while it comes.
-        int n = ComRdTerm(comPort, replyBuffer, REPLY_BUFFER_SIZE - 1, LINE_END,
-                          [] { return !PollForStop() && importRunning == 1; });
+        int n = ComRdTerm(comPort, replyBuffer, REPLY_BUFFER_SIZE - 1, LINE_END, [] {
+            // The buffer was cleared: its text is what has come so far.
+            ShowLineProgress(strnlen(replyBuffer, sizeof replyBuffer));
+            return !PollForStop() && importRunning == 1;
+        });
         int err = GetRs232Err();
         if (importRunning != 1) {
             std::memset(replyBuffer, 0, sizeof replyBuffer); // a part line is no recording
@@ -259,12 +291,24 @@ int ReadNextRecording() {
             continue;
         }
         int length = static_cast<int>(std::strlen(replyBuffer));
+        // A zero byte is no text: noise, not a short line to skip.
+        if (length != n) {
+            std::memset(replyBuffer, 0, sizeof replyBuffer);
+            return RECORDING_MALFORMED;
+        }
         PollForStop();
         if (length >= MIN_RECORDING_LENGTH) {
+            // Noise that fills the buffer, or a line of another shape, is no
+            // recording and must not be saved as one.
+            if (!IsRecordingLine(RecordingLine(replyBuffer, static_cast<std::size_t>(length)))) {
+                std::memset(replyBuffer, 0, sizeof replyBuffer);
+                return RECORDING_MALFORMED;
+            }
             result = 1;
             tries = 0;
         } else {
             tries = MG_TRIES;
+            DrainReplies(comPort);
             if (Send(comPort, NEXT_REQUEST) < 0) return LastPortError();
             --recordingCount;
         }

@@ -279,11 +279,18 @@ int ComRd(int port, char *buffer, int count);
 int ComRdTerm(int port, char *buffer, int count, int terminationByte);
 // As above, asking carryOn between chunks and at least every 50 ms while it
 // waits; false ends the read as a time-out would, so a line cut short never
-// passes for a whole one. The time-out still counts silence only.
+// passes for a whole one. The time-out counts silence; either read also ends
+// (as a time-out) once the time-out plus twice the wire time of `count` bytes
+// at the port's rate has passed, so that a device dribbling bytes cannot hold it.
 int ComRdTerm(int port, char *buffer, int count, int terminationByte,
               const std::function<bool()> &carryOn);
 int FlushInQ(int port);
 int FlushOutQ(int port);
+// Reads and drops input until none has come for quietSeconds, or for at most
+// limitSeconds in all; the bytes dropped, or a negative error.
+int DrainInQ(int port, double quietSeconds, double limitSeconds);
+// Lets output go again after an XOFF the other side never ended with XON.
+int ResumeOutQ(int port);
 int CloseCom(int port);
 int GetRs232Err();
 // The device port n names, or "" when none (for the dialog's list of ports).

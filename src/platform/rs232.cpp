@@ -19,6 +19,7 @@
 #include <memory>
 #include <poll.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -27,6 +28,7 @@ struct OpenPort {
     std::unique_ptr<QSerialPort> serial;
     std::string device; // the path it was opened by
     double timeoutSeconds = 5.0;
+    long baudRate = 9600;
     int inputQueueSize = 0;
     int outputQueueSize = 0;
 };
@@ -139,6 +141,13 @@ QDeadlineTimer DeadlineOf(const OpenPort &p) {
     return QDeadlineTimer(static_cast<qint64>(p.timeoutSeconds * 1000.0 + 0.5));
 }
 
+// The most a read of `count` bytes may take: its time-out, and twice the time
+// the bytes need on the wire (10 bits each), room for a device's own pauses.
+QDeadlineTimer OverallDeadlineOf(const OpenPort &p, int count) {
+    const double wire = 2.0 * 10.0 * count / static_cast<double>(std::max(p.baudRate, 1L));
+    return QDeadlineTimer(static_cast<qint64>((p.timeoutSeconds + wire) * 1000.0 + 0.5));
+}
+
 // Result of a read that ended with `got` bytes: the count, or the time-out
 // code when nothing came.
 int ReadResult(int got, bool timedOut, int failure) {
@@ -187,6 +196,7 @@ int OpenComConfig(int port, const std::string &deviceName, long baudRate, int pa
         if (open->device == device && open->serial->isOpen()) {
             if (!ApplySettings(*open->serial, baudRate, parity, dataBits, stopBits))
                 return Fail(kRs232InvalidParameter);
+            open->baudRate = baudRate;
             open->inputQueueSize = inputQueueSize;
             open->outputQueueSize = outputQueueSize;
             open->serial->clearError();
@@ -215,6 +225,7 @@ int OpenComConfig(int port, const std::string &deviceName, long baudRate, int pa
     OpenPort entry;
     entry.serial = std::move(serial);
     entry.device = device;
+    entry.baudRate = baudRate;
     entry.inputQueueSize = inputQueueSize;
     entry.outputQueueSize = outputQueueSize;
     openPorts[port] = std::move(entry);
@@ -308,6 +319,7 @@ int ReadToTerm(int port, char *buffer, int count, int terminationByte,
     if (count < 0 || (count > 0 && !buffer)) return Fail(kRs232InvalidParameter);
     const char term = static_cast<char>(terminationByte);
     QDeadlineTimer deadline = DeadlineOf(*p);
+    const QDeadlineTimer overall = OverallDeadlineOf(*p, count);
     QElapsedTimer sinceCheck;
     sinceCheck.start();
     int got = 0;
@@ -346,8 +358,8 @@ int ReadToTerm(int port, char *buffer, int count, int terminationByte,
             }
             got += static_cast<int>(n);
             // A long recording takes many seconds on the wire: the time-out
-            // counts silence, not the length of the line.
-            if (n > 0) deadline = DeadlineOf(*p);
+            // counts silence, not the length of the line, up to the overall limit.
+            if (n > 0) deadline = std::min(DeadlineOf(*p), overall);
             continue;
         }
         // With a check, wait in slices so that it is asked during silence too.
@@ -378,6 +390,37 @@ int FlushInQ(int port) {
     if (!p) return Fail(kRs232PortNotOpen);
     p->serial->clear(QSerialPort::Input);
     p->serial->clearError();
+    rs232Err = 0;
+    return 0;
+}
+
+int DrainInQ(int port, double quietSeconds, double limitSeconds) {
+    OpenPort *p = Find(port);
+    if (!p) return Fail(kRs232PortNotOpen);
+    QSerialPort &serial = *p->serial;
+    const QDeadlineTimer limit(static_cast<qint64>(std::max(limitSeconds, 0.0) * 1000.0 + 0.5));
+    const qint64 quietMs = static_cast<qint64>(std::max(quietSeconds, 0.0) * 1000.0 + 0.5);
+    long dropped = 0;
+    for (;;) {
+        dropped += static_cast<long>(serial.readAll().size());
+        int failure = 0;
+        if (!WaitForInput(serial, std::min(limit, QDeadlineTimer(quietMs)), &failure)) {
+            if (failure != 0) return Fail(failure);
+            break; // quiet, or the limit reached
+        }
+    }
+    serial.clearError();
+    rs232Err = 0;
+    return static_cast<int>(std::min<long>(dropped, 1L << 30));
+}
+
+int ResumeOutQ(int port) {
+    OpenPort *p = Find(port);
+    if (!p) return Fail(kRs232PortNotOpen);
+    // TCOON alone lifts only a stop of our own (TCOOFF), not one by XOFF:
+    // taking the stop on as ours first lets TCOON lift both.
+    const int fd = static_cast<int>(p->serial->handle());
+    if (::tcflow(fd, TCOOFF) != 0 || ::tcflow(fd, TCOON) != 0) return Fail(kRs232IoError);
     rs232Err = 0;
     return 0;
 }

@@ -14,10 +14,12 @@
 #include <QApplication>
 #include <QPixmap>
 #include <QWidget>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <regex>
 #include <set>
@@ -505,7 +507,7 @@ TEST_F(ImportEndToEnd, StopDuringALongLineEndsItAtOnce) {
                                                  Small(2, std::vector<double>(4000, 7.5))};
     Start(recordings, {}, true);
     SaveAs("one.mon");
-    // Stop 0.3 s into the second line; the progress then shows one of two done.
+    // Stop 0.3 s into the second line.
     std::chrono::steady_clock::time_point lineBegan{}, pressedAt{};
     int gauge = -1;
     std::string percent;
@@ -528,14 +530,94 @@ TEST_F(ImportEndToEnd, StopDuringALongLineEndsItAtOnce) {
     auto ended = std::chrono::steady_clock::now();
     ASSERT_NE(pressedAt, std::chrono::steady_clock::time_point{});
     EXPECT_LT(ended - pressedAt, 1s);
-    EXPECT_EQ(gauge, 50);
-    EXPECT_EQ(percent, "50 %");
+    // One of two done, and the second under way.
+    EXPECT_GE(gauge, 50);
+    EXPECT_LT(gauge, 100);
+    EXPECT_EQ(percent, std::to_string(gauge) + " %");
     EXPECT_EQ(ErrorTexts(), std::vector<std::string>{"Error n° -127: Stop asked by operator"});
     EXPECT_EQ(sim->Requests(), (std::vector<std::string>{" ", "Md", "Mg", "Mg"}));
     ExpectTransferFile(dir.file("one.mon"), "one.mon", rd5150::FormatRecordingLine(recordings[0]));
     EXPECT_EQ(FilesEndingIn(".mon"), (std::set<std::string>{"one.mon"}));
     EXPECT_TRUE(FilesEndingIn(".tmp").empty());
     EXPECT_EQ(importRunning, 1);
+}
+
+TEST_F(ImportEndToEnd, GaugeRisesWhileOneLongRecordingArrives) {
+    // 32,000 bytes on the wire, about 2.8 s at 115200 baud: the only
+    // recording, so the share of those on disk stays 0 until it is whole.
+    rd5150::Options options;
+    options.baud = 115200;
+    Start({Small(1, std::vector<double>(4000, 7.5))}, options, true);
+    SaveAs("long.mon");
+    std::vector<int> seen;
+    bool transferring = true;
+    std::function<void()> watch = [&] {
+        if (!transferring) return;
+        int gauge = -1;
+        if (PanelWidget(progressPanel)->isVisible() &&
+            GetCtrlVal(progressPanel, IMPORT_PROGRESS_GAUGE, &gauge) == 0)
+            seen.push_back(gauge);
+        PostDeferredCall(watch, 100);
+    };
+    PostDeferredCall(watch, 100);
+    Import();
+    transferring = false;
+    EXPECT_EQ(ErrorTexts(), std::vector<std::string>{});
+    ASSERT_GT(listPanel, 0);
+    Click(listPanel, LIST_QUIT);
+    // While the line came, the gauge took several values on its way up and
+    // never went back.
+    std::set<int> during;
+    for (int g : seen)
+        if (g > 0 && g < 100) during.insert(g);
+    EXPECT_GE(during.size(), 3u) << "gauge values seen: " << seen.size();
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+}
+
+TEST_F(ImportEndToEnd, ImportSoonAfterAStopMidLineIgnoresTheRestOfThatLine) {
+    // The second line takes about 2.8 s at 115200 baud; Stop comes 0.3 s
+    // into it, and the instrument goes on sending the rest.
+    rd5150::Options options;
+    options.baud = 115200;
+    std::vector<rd5150::Recording> recordings = {Small(1, {1, 2, 3}),
+                                                 Small(2, std::vector<double>(4000, 7.5))};
+    Start(recordings, options, true);
+    SaveAs("one.mon");
+    std::chrono::steady_clock::time_point lineBegan{};
+    bool pressed = false;
+    std::function<void()> watch = [&] {
+        auto now = std::chrono::steady_clock::now();
+        if (lineBegan == std::chrono::steady_clock::time_point{} && sim->RequestCount() >= 4)
+            lineBegan = now;
+        if (lineBegan != std::chrono::steady_clock::time_point{} && now - lineBegan >= 300ms) {
+            pressed = true;
+            Click(progressPanel, STOP_BUTTON);
+        } else {
+            PostDeferredCall(watch, 5);
+        }
+    };
+    PostDeferredCall(watch, 5);
+    Expect("Error n° -127");
+    Import();
+    ASSERT_TRUE(pressed);
+    ASSERT_EQ(ErrorTexts(), std::vector<std::string>{"Error n° -127: Stop asked by operator"});
+    Click(listPanel, LIST_QUIT);
+
+    // At once, while the rest of the second line is still on its way.
+    ClearPopupLog();
+    sim->ClearRequests();
+    SaveAs("again1.mon");
+    SaveAs("again2.mon");
+    Import();
+    EXPECT_EQ(ErrorTexts(), std::vector<std::string>{});
+    ExpectTransferFile(dir.file("again1.mon"), "again1.mon",
+                       rd5150::FormatRecordingLine(recordings[0]));
+    ExpectTransferFile(dir.file("again2.mon"), "again2.mon",
+                       rd5150::FormatRecordingLine(recordings[1]));
+    EXPECT_EQ(sim->Requests(), (std::vector<std::string>{" ", "Md", "Mg", "Mg"}));
+    ASSERT_GT(listPanel, 0);
+    EXPECT_EQ(ListRows().size(), 3u);
+    Click(listPanel, LIST_QUIT);
 }
 
 TEST_F(ImportEndToEnd, SecondImportTransfersTheSameRecordings) {

@@ -446,4 +446,72 @@ TEST_F(LinkFaults, SlowInstrument) {
     ExpectSoundImport("after");
 }
 
+TEST_F(LinkFaults, EndlessNoiseIsNoRecording) {
+    Start(ThreeRecordings());
+    rd5150::Options fault;
+    // Instead of the second line, more noise than the 65,000-byte buffer holds.
+    fault.garbageAfterBytes = LineStart(recordings, 1);
+    fault.garbageBytes = 100000;
+    Arm(fault);
+    SaveAs("one.mon");
+    Expect("Error n° -131");
+    Import();
+    ExpectFaultReported({ERROR_31});
+    ExpectFiles({{"one.mon", 0}});
+    EXPECT_EQ(sim->Requests(), (Strings{" ", "Md", "Mg", "Mg"})) << "no new attempt";
+
+    Mend();
+    ExpectSoundImport("after");
+}
+
+TEST_F(LinkFaults, LineWithoutTheShapeOfARecordingIsNotSaved) {
+    // A sound header, then text that holds no value field.
+    std::vector<rd5150::Recording> held = ThreeRecordings();
+    held[1] = rd5150::Recording::Raw("0002;0;1;001.00;00002;" + std::string(200, 'x'));
+    Start(held);
+    SaveAs("one.mon");
+    Expect("Error n° -131");
+    Import();
+    ExpectFaultReported({ERROR_31});
+    ExpectFiles({{"one.mon", 0}});
+    EXPECT_EQ(sim->Requests(), (Strings{" ", "Md", "Mg", "Mg"}));
+}
+
+TEST_F(LinkFaults, DribblingInstrumentCannotHoldAShortReply) {
+    Start(ThreeRecordings());
+    rd5150::Options fault;
+    // After its presence reply, the instrument sends a byte every 0.25 s,
+    // and its count comes after 40 stray bytes: the count's read (20 bytes)
+    // is never silent for its 2 s time-out.
+    fault.strayBytes = std::string(40, '.');
+    fault.slowAfterBytes = 40 + 3;
+    fault.slowByte = 250ms;
+    Arm(fault);
+    Expect("Error n° -129");
+    Import();
+    const long dribbled = sim->BytesSent() - fault.slowAfterBytes;
+    ExpectFaultReported({"Error n° -129: No response from the instrument"});
+    EXPECT_LT(dribbled, 20) << "the read waited for the whole 20 bytes";
+    EXPECT_EQ(sim->Requests(), (Strings{" ", "Md"}));
+
+    Mend();
+    ExpectSoundImport("after");
+}
+
+TEST_F(LinkFaults, XoffLeftFromWhileIdleIsClearedBeforeTheNextImport) {
+    Start(ThreeRecordings());
+    ExpectSoundImport("first"); // the port stays held
+    rd5150::Options fault;
+    fault.xoffAfterBytes = 0;
+    Arm(fault);
+    const auto waitFrom = Clock::now();
+    while (!sim->HoldsXoff() && Clock::now() - waitFrom < 2s)
+        ProcessSystemEvents();
+    ASSERT_TRUE(sim->HoldsXoff());
+    // Switched off and on: the instrument forgets its XOFF without an XON.
+    Mend();
+    ASSERT_FALSE(sim->HoldsXoff());
+    ExpectSoundImport("after");
+}
+
 } // namespace

@@ -62,6 +62,18 @@ TEST(ValueField, NotANumberOfTheInstrumentIsUndefined) {
     EXPECT_EQ(Value("1234567E"), UNDEFINED_VALUE) << "marker at the field's end";
 }
 
+TEST(ValueField, TheInstrumentsNumberCorrectlyRounded) {
+    // Mantissa times a power of ten in doubles rounds twice: 1.18 x 10 gave
+    // 11.799999999999999, 9.87 x 10^7 gave 98699999.99999999.
+    EXPECT_EQ(Value("1.18E+1"), 11.8);
+    EXPECT_EQ(Value("9.87E+7"), 98700000.0);
+    EXPECT_EQ(Value("1.1E-1"), 0.11);
+    EXPECT_EQ(Value("3.3E-3"), 0.0033);
+    EXPECT_EQ(Value("8.9E-12"), 8.9e-12);
+    EXPECT_EQ(Value("4.56E+22"), 4.56e22);
+    EXPECT_EQ(Value("E+2"), 0.0) << "no mantissa digit";
+}
+
 TEST(ValueField, WithoutMarkerNothingIsStored) {
     double v = 42;
     EXPECT_FALSE(DecodeValueText("150.0", &v));
@@ -82,6 +94,43 @@ TEST(ValueField, WithoutMarkerNothingIsStored) {
 }
 
 // ---------------------------------------------------------------- recording lines
+
+TEST(RecordingLineShape, LinesOfTheInstrumentsForm) {
+    EXPECT_TRUE(IsRecordingLine(EXAMPLE));
+    EXPECT_TRUE(IsRecordingLine(EXAMPLE + "\r")) << "a CR before the line feed";
+    EXPECT_TRUE(IsRecordingLine("0004;2;B;012.50;00001;----E+0;1.5E+12;-1.5E+0;"))
+        << "missing and unusable samples are still fields";
+    EXPECT_TRUE(IsRecordingLine("0003;0;1;001.00;00002;1.00E+1;2.00E+1;30.0;"))
+        << "a field without marker after the first ends the samples, not the line";
+}
+
+TEST(RecordingLineShape, AnythingElseIsRefused) {
+    auto with = [](std::size_t pos, char c) {
+        std::string line = EXAMPLE;
+        line[pos] = c;
+        return line;
+    };
+    EXPECT_FALSE(IsRecordingLine(with(2, 'x'))) << "number";
+    EXPECT_FALSE(IsRecordingLine(with(5, 'M'))) << "mode digit";
+    EXPECT_FALSE(IsRecordingLine(with(7, 'G'))) << "unit digit";
+    EXPECT_FALSE(IsRecordingLine(with(10, '?'))) << "coefficient";
+    EXPECT_FALSE(IsRecordingLine(with(18, ' '))) << "interval";
+    for (std::size_t separator : {4u, 6u, 8u, 15u, 21u})
+        EXPECT_FALSE(IsRecordingLine(with(separator, '0'))) << "separator at " << separator;
+    EXPECT_FALSE(IsRecordingLine("0012;1;1;001.00;00010;")) << "no field";
+    EXPECT_FALSE(IsRecordingLine("0012;1;1;001.00;00010;150.0;2.50E-1;"))
+        << "first field without marker";
+    EXPECT_FALSE(IsRecordingLine("0012;1;1;001.00;00010;1.50E+2;2.50E-1;123456789;"))
+        << "a field longer than 8";
+    EXPECT_FALSE(IsRecordingLine("0012;1;1;001.00;00010;1.50E+2;2.50E-1;1234567890"))
+        << "more than a field after the last separator";
+    // Printable noise after a sound header, as a line cut by interference.
+    std::string noise = EXAMPLE;
+    std::mt19937 draw(7);
+    for (int i = 0; i < 64000; ++i)
+        noise += static_cast<char>(' ' + static_cast<int>(draw() % 95));
+    EXPECT_FALSE(IsRecordingLine(noise));
+}
 
 TEST(RecordingLineDecoding, HeaderAndSamplesOfTheExample) {
     ImportEntry e = Decode(EXAMPLE, (static_cast<int>(EXAMPLE.size()) - 22) / 8);
