@@ -548,4 +548,35 @@ TEST_F(SimLink, ProgramVanishesAfterItsBytesAndComesBackOnSignals) {
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
+TEST_F(SimLink, ProgramHoldsOneLongRecordingAndForgetsItsXoffOnHangup) {
+    const std::string program = std::string(VELORINDER_PROGRAM_DIR) + "/rd5150-sim";
+    if (!std::filesystem::exists(program)) GTEST_SKIP() << program << " not built";
+    std::vector<std::string> args = {program,  "--link", link_,         "--unpaced",
+                                     "--long", "20",     "--hold-xoff", "3"};
+    std::vector<char *> argv;
+    for (auto &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    const auto deadline = Clock::now() + 5s;
+    while (!std::filesystem::is_symlink(link_) && Clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(std::filesystem::is_symlink(link_));
+    {
+        Port port(link_);
+        EXPECT_EQ(port.Request(" "), "*E\n");
+        EXPECT_EQ(port.ReadFor(300ms), "\x13") << "XOFF, held";
+        ::kill(pid, SIGHUP);
+        EXPECT_EQ(port.ReadFor(500ms), "") << "forgotten without XON";
+        EXPECT_EQ(port.Request("Md"), "1\n");
+        const std::string line = port.Request("Mg");
+        EXPECT_EQ(line.substr(0, 5), "0001;");
+        EXPECT_EQ(line.size(), 22u + 20u * 8u + 1u) << line;
+    }
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
 #endif

@@ -30,6 +30,8 @@ void Usage(std::FILE *f) {
                     "  --link PATH            where to link the device (required)\n"
                     "  --recordings FILE      recordings to hold (default: six demo recordings)\n"
                     "  --empty                hold no recordings\n"
+                    "  --long SAMPLES         hold one recording of SAMPLES samples (at most\n"
+                    "                         8122, a whole line); paced, 8000 take about 17 s\n"
                     "  --unpaced              send as fast as possible (default: 10 bits per\n"
                     "                         byte at the baud rate)\n"
                     "  --baud N               baud rate for pacing (default 38400)\n"
@@ -65,7 +67,17 @@ void Usage(std::FILE *f) {
                     "  --slow MS[:BYTES]      answer slowly: one byte every MS milliseconds,\n"
                     "                         from byte BYTES on (default 0: every reply)\n"
                     "Signals: SIGUSR2 pulls the device out now, SIGUSR1 plugs it in again (and\n"
-                    "releases a held XOFF).\n"
+                    "releases a held XOFF). SIGHUP switches the instrument off and on: it\n"
+                    "forgets a held XOFF without sending XON, and no later fault is set off.\n"
+                    "\n"
+                    "Conditions the program must come through:\n"
+                    "  a long line arriving    --long 8000 (watch the import's gauge)\n"
+                    "  Stop in mid-line        --long 8000, press Stop, import again at once\n"
+                    "  endless noise           --garbage 5:1000000 (instead of the first line)\n"
+                    "  a dribbling device      --slow 1500:5 (a byte every 1.5 s from the first\n"
+                    "                          line on)\n"
+                    "  XOFF while idle         --hold-xoff BYTES (BYTES: those of an import),\n"
+                    "                          then SIGHUP once the import has ended\n"
                     "\n"
                     "  --help                 this text\n"
                     "\n");
@@ -97,6 +109,7 @@ std::string Unescape(const std::string &s) {
 int main(int argc, char **argv) {
     std::string link, recordingsFile;
     bool empty = false;
+    long longSamples = 0;
     rd5150::Options opt;
     auto need = [&](int &i) -> const char * {
         if (i + 1 >= argc) {
@@ -151,6 +164,10 @@ int main(int argc, char **argv) {
             s.repeat = static_cast<int>(rep);
             s.thenRecording = got == 4;
             opt.shortLines.push_back(s);
+        } else if (a == "--long") {
+            const char *v = need(i);
+            if (!ToLong(v, n) || n < 1 || n > 8122) bad("--long", v);
+            longSamples = n;
         } else if (a == "--silent-after") {
             const char *v = need(i);
             if (!ToLong(v, n) || n < 0) bad("--silent-after", v);
@@ -215,6 +232,12 @@ int main(int argc, char **argv) {
             std::fprintf(stderr, "rd5150-sim: %s\n", error.c_str());
             return 1;
         }
+    } else if (longSamples > 0) {
+        rd5150::Recording r;
+        r.number = 1;
+        for (long k = 0; k < longSamples; ++k)
+            r.values.push_back(1000.0 + static_cast<double>(k % 500));
+        recordings.push_back(r);
     } else if (!empty) {
         recordings = rd5150::DemoRecordings();
     }
@@ -224,7 +247,7 @@ int main(int argc, char **argv) {
     std::signal(SIGPIPE, SIG_IGN);
     sigset_t signals;
     sigemptyset(&signals);
-    for (int sig : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2})
+    for (int sig : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2, SIGHUP})
         sigaddset(&signals, sig);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
@@ -244,6 +267,14 @@ int main(int argc, char **argv) {
         if (sigwait(&signals, &sig) != 0) continue;
         if (sig == SIGUSR2) {
             if (sim.Unplug()) std::printf("rd5150-sim: pulled out, %s removed\n", link.c_str());
+        } else if (sig == SIGHUP) {
+            rd5150::Options quiet;
+            quiet.paced = opt.paced;
+            quiet.baud = opt.baud;
+            quiet.crlf = opt.crlf;
+            quiet.lowerCasePresence = opt.lowerCasePresence;
+            sim.SetOptions(quiet);
+            std::printf("rd5150-sim: switched off and on\n");
         } else if (sig == SIGUSR1) {
             sim.ReleaseXoff();
             if (sim.IsPlugged()) continue;
