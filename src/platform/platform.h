@@ -106,6 +106,10 @@ constexpr int ATTR_TEXT_BGCOLOR = 0x2004;
 constexpr int ATTR_FRAME_COLOR = 0x2005;
 constexpr int ATTR_MAX_ENTRY_LENGTH = 0x2006;
 constexpr int ATTR_GAUGE_STYLE = 687; // appearance of a progress indicator
+// A numeric field's decimals and the lowest and highest value it takes.
+constexpr int ATTR_PRECISION = 0x2010;
+constexpr int ATTR_MIN_VALUE = 0x2011;
+constexpr int ATTR_MAX_VALUE = 0x2012;
 
 int SetCtrlVal(int panel, int control, int value);
 int SetCtrlVal(int panel, int control, double value);
