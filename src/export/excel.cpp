@@ -167,8 +167,9 @@ bool ShowProgress() {
     return shown;
 }
 
-// Opens the template and takes its first sheet and the range of the cells;
-// on failure the error shows, naming the template when it could not be read.
+// Opens the template as the workbook to fill. A template that cannot be read
+// shows the error, naming it and why; the rows then go into a plain workbook,
+// so that the export still gives them. False when there is no workbook at all.
 bool OpenTemplate() {
     if (CA_GetPropertyObject(excelApp, "Workbooks", &excelWorkbooks) < 0) {
         AutomationFailed();
@@ -179,11 +180,11 @@ bool OpenTemplate() {
     const std::string path = dir + "/" + TEMPLATE_NAME;
     std::vector<CAVariant> args(15, CA_DefaultValueVariant());
     CA_VariantSetCString(&args[0], path);
-    if (CA_MethodInvokeEx(excelWorkbooks, "Open", args, &excelWorkbook) < 0) {
-        AutomationFailed(path);
-        return false;
-    }
-    return true;
+    if (CA_MethodInvokeEx(excelWorkbooks, "Open", args, &excelWorkbook) >= 0) return true;
+    ShowError(12, path, CA_LastErrorDescription());
+    if (CA_MethodInvokeEx(excelWorkbooks, "Add", {}, &excelWorkbook) >= 0) return true;
+    AutomationFailed();
+    return false;
 }
 
 bool TakeSheet(int count) {

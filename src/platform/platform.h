@@ -512,7 +512,7 @@ int DiscardBitmap(int bitmap);
 // (automation.cpp) An in-process spreadsheet server answering the run-time's
 // automation calls: objects by handle, members by name, exactly those the
 // export uses (Application.Visible, .Workbooks, .Sheets, .Quit;
-// Workbooks.Open; Workbook.SaveAs, .Close; Sheets.Item; Worksheet.Activate,
+// Workbooks.Open, .Add; Workbook.SaveAs, .Close; Sheets.Item; Worksheet.Activate,
 // .Range; Range.Activate, .Item(row, column) = value). Cells are held in
 // memory and written as an Office Open XML workbook (libxlsxwriter) by
 // SaveAs. Every call gives 0 or a negative error code.
@@ -544,8 +544,8 @@ int CA_GetPropertyObject(CAObjHandle object, const std::string &member, CAObjHan
 // A plain property (Application.Visible).
 int CA_SetProperty(CAObjHandle object, const std::string &member, const CAVariant &value);
 // A method, its arguments in order (Default for those left out); result, when
-// given, receives the object the method returns (Workbooks.Open, Sheets.Item,
-// Worksheet.Range), else 0.
+// given, receives the object the method returns (Workbooks.Open, Workbooks.Add,
+// Sheets.Item, Worksheet.Range), else 0.
 int CA_MethodInvokeEx(CAObjHandle object, const std::string &method,
                       const std::vector<CAVariant> &args, CAObjHandle *result = nullptr);
 // A property put with arguments: Range.Item(row, column) = value. A text that

@@ -187,6 +187,11 @@ class ExportTest : public GraphWindowTest {
             if (it->kind == "file") return it->text;
         return "";
     }
+    std::string LastErrorText() const {
+        for (auto it = PopupLog().rbegin(); it != PopupLog().rend(); ++it)
+            if (it->title.rfind("Error", 0) == 0) return it->text;
+        return "";
+    }
     std::vector<std::string> ErrorTitles() const {
         std::vector<std::string> t;
         for (auto &p : PopupLog())
@@ -519,11 +524,13 @@ TEST_F(ExportTest, FailuresShowTheirErrors) {
     EXPECT_FALSE(Dimmed(EXCEL_EXPORT)) << "still ready to export";
     currentWindow = 0;
 
-    // The template's Open, SaveAs and the refusing Close failing once.
+    // The template's Open, SaveAs and the refusing Close failing once. Without
+    // the template the rows go into a plain workbook, offered for saving.
     FailAutomationCallForTesting("Workbooks.Open");
     Expect("Error n° -112");
+    Expect("Save", VAL_NO_FILE_SELECTED);
     Click(EXCEL_EXPORT);
-    EXPECT_EQ(Field(EXCEL_MESSAGE), "EXCEL Ready !\n") << "no file dialog, nothing ready";
+    EXPECT_EQ(Field(EXCEL_MESSAGE), "EXCEL Ready !\nSheet ready.\n");
     Expect("EXCEL Sheet");
     Click(EXCEL_QUIT);
 
@@ -547,14 +554,6 @@ TEST_F(ExportTest, FailuresShowTheirErrors) {
     Expect("EXCEL Sheet");
     Click(EXCEL_QUIT);
 
-    // A missing template.
-    fs::remove(dir.file("velorind.xl"));
-    OpenAndRun();
-    Expect("Error n° -112");
-    Click(EXCEL_EXPORT);
-    Expect("EXCEL Sheet");
-    Click(EXCEL_QUIT);
-
     // A working directory that does not exist: error 6, nothing started.
     Gestion_import(menuBar, MENU_SPREADSHEET_EXPORT, nullptr, mainPanel);
     SetCtrlVal(spreadsheetPanel, EXCEL_DIRECTORY, dir.file("missing"));
@@ -563,7 +562,36 @@ TEST_F(ExportTest, FailuresShowTheirErrors) {
     EXPECT_EQ(excelStarted, 0);
     EXPECT_FALSE(Dimmed(EXCEL_RUN));
     Click(EXCEL_QUIT);
-    EXPECT_EQ(ErrorTitles().size(), 6u);
+    EXPECT_EQ(ErrorTitles().size(), 5u);
+}
+
+// Without its template the export still gives the recording: after the error,
+// the file dialog, a plain workbook with every row, "Sheet ready." and the
+// next number.
+TEST_F(ExportTest, UnreadableTemplateStillGivesTheWorkbook) {
+    OpenRecording("plain", {1.5, 2.5, 3.5}, 1, 0);
+    const std::string tmpl = dir.file("velorind.xl");
+    const std::string kept = testsupport::ReadFile(tmpl);
+    for (const std::string &content : {std::string(), kept + "\nwidht = 3\n"}) {
+        const bool missing = content.empty();
+        if (missing)
+            fs::remove(tmpl);
+        else
+            testsupport::WriteFile(tmpl, content);
+        const std::string name = missing ? "missing.xlsx" : "broken.xlsx";
+        OpenAndRun();
+        Expect("Error n° -112");
+        ExportAs(name);
+        EXPECT_EQ(Field(EXCEL_MESSAGE), "EXCEL Ready !\nSheet ready.\n") << name;
+        EXPECT_EQ(sheetCounter, 2) << name << ": counted as velorx01";
+        Expect("EXCEL Sheet");
+        Click(EXCEL_QUIT);
+        Sheet sh = ReadWorkbook(dir.file(name));
+        EXPECT_EQ(DataRows(sh), 3) << name;
+        EXPECT_EQ(Number(sh, 12, 1), 3.5) << name;
+        EXPECT_EQ(Trimmed(sh, 7, 1), "Value Y") << name;
+    }
+    EXPECT_EQ(ErrorTitles().size(), 2u);
 }
 
 TEST_F(ExportTest, ProposedNameSkipsWorkbooksAlreadyInTheFolder) {
@@ -644,21 +672,24 @@ TEST_F(ExportTest, FileErrorsNameTheFileAndTheReason) {
     }
     if (mounted) umount2(locked.c_str(), MNT_DETACH);
 
-    // A template that is not there, and one that says what cannot be understood.
+    // A template that is not there, and one that says what cannot be understood;
+    // the file dialog follows (cancelled here).
     const std::string tmpl = dir.file("velorind.xl");
     const std::string kept = testsupport::ReadFile(tmpl);
     fs::remove(tmpl);
     OpenAndRun();
     Expect("Error n° -112");
+    Expect("Save", VAL_NO_FILE_SELECTED);
     Click(EXCEL_EXPORT);
-    EXPECT_EQ(lastText(), "Error writing to EXCEL\n" + tmpl + ": No such file or directory");
+    EXPECT_EQ(LastErrorText(), "Error writing to EXCEL\n" + tmpl + ": No such file or directory");
     Expect("EXCEL Sheet");
     Click(EXCEL_QUIT);
     testsupport::WriteFile(tmpl, kept + "\nwidht = 3\n");
     OpenAndRun();
     Expect("Error n° -112");
+    Expect("Save", VAL_NO_FILE_SELECTED);
     Click(EXCEL_EXPORT);
-    EXPECT_EQ(lastText(), "Error writing to EXCEL\n" + tmpl + ": Invalid argument");
+    EXPECT_EQ(LastErrorText(), "Error writing to EXCEL\n" + tmpl + ": Invalid argument");
     Picture("export_error_template", spreadsheetPanel);
     Expect("EXCEL Sheet");
     Click(EXCEL_QUIT);
