@@ -172,6 +172,30 @@ extern int scalesPopup; // the open scales popup, 0 when closed
 void OpenScalePopup();
 int Echelle(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
 
+// How a value field (the scales' bounds, the alarm levels) shows the numbers
+// of a curve spanning lo .. hi: decimals for four significant digits of the
+// span (of the values themselves when the curve is flat), never fewer than 3;
+// limits that take values ten times as large as the curve's.
+struct ValueFieldFormat {
+    int decimals = 3;
+    double limit = 1e7; // the field takes -limit .. limit
+};
+ValueFieldFormat ValueFieldFormatFor(double lo, double hi);
+// A value field of a dialog. Confirmed untouched it gives back the number it
+// was given, not the rounded one it shows, so that OK alone changes nothing.
+struct ValueField {
+    int panel = 0;
+    int control = 0;
+    bool given = false;
+    double value = 0; // the number given
+    double shown = 0; // the field's value once given it
+};
+// Formats the field; it shows what it held, rounded to the new decimals.
+ValueField FormatValueField(int panel, int control, const ValueFieldFormat &format);
+// Puts a number in a formatted field.
+void GiveValueField(ValueField *field, double value);
+double ReadValueField(const ValueField &field);
+
 // ---------------------------------------------------------------- derived displays
 constexpr int MENU_MOVING_AVERAGE = 31;
 constexpr int MENU_POSITION = 32;

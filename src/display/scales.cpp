@@ -6,6 +6,8 @@
 #include "shell/shell.h"
 #include "windows/windows.h"
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 int scalesPopup = 0;
@@ -17,6 +19,14 @@ constexpr int SCALES_OK = 3;
 constexpr int SCALES_MODE = 4;
 constexpr int SCALES_MAX = 5;
 constexpr int SCALES_MIN = 6;
+
+// Decimals of a value field: the run-time's 3 at least; beyond 12 a double's
+// digits would be shown as noise.
+constexpr int MIN_FIELD_DECIMALS = 3;
+constexpr int MAX_FIELD_DECIMALS = 12;
+constexpr double MAX_FIELD_LIMIT = 1e15;
+
+ValueField scaleMin, scaleMax;
 
 // The bounds only mean something for a range the user fixes.
 void DimBounds(int panel) {
@@ -36,6 +46,45 @@ void CloseScales(int panel) {
 
 } // namespace
 
+ValueFieldFormat ValueFieldFormatFor(double lo, double hi) {
+    ValueFieldFormat format;
+    const double magnitude = std::max(std::fabs(lo), std::fabs(hi));
+    if (!std::isfinite(magnitude)) return format;
+    const double span = std::fabs(hi - lo);
+    const double scale = span > 0 ? span : magnitude;
+    if (scale > 0) {
+        const int exponent = static_cast<int>(std::floor(std::log10(scale)));
+        format.decimals = std::clamp(3 - exponent, MIN_FIELD_DECIMALS, MAX_FIELD_DECIMALS);
+    }
+    while (format.limit < 10 * magnitude && format.limit < MAX_FIELD_LIMIT)
+        format.limit *= 10;
+    return format;
+}
+
+ValueField FormatValueField(int panel, int control, const ValueFieldFormat &format) {
+    // The limits first: a value beyond the old ones is not clamped on the way.
+    SetCtrlAttribute(panel, control, ATTR_MIN_VALUE, -format.limit);
+    SetCtrlAttribute(panel, control, ATTR_MAX_VALUE, format.limit);
+    SetCtrlAttribute(panel, control, ATTR_PRECISION, format.decimals);
+    ValueField field;
+    field.panel = panel;
+    field.control = control;
+    return field;
+}
+
+void GiveValueField(ValueField *field, double value) {
+    SetCtrlVal(field->panel, field->control, value);
+    field->given = true;
+    field->value = value;
+    GetCtrlVal(field->panel, field->control, &field->shown);
+}
+
+double ReadValueField(const ValueField &field) {
+    double value = 0;
+    GetCtrlVal(field.panel, field.control, &value);
+    return field.given && value == field.shown ? field.value : value;
+}
+
 void OpenScalePopup() {
     if (currentWindow < 0) return;
     const WindowRecord &w = windows[currentWindow];
@@ -50,8 +99,11 @@ void OpenScalePopup() {
     double lo = w.yMin, hi = w.yMax;
     if (w.yRangeFixed == 0) SampleRange(w, &lo, &hi);
     SetCtrlVal(panel, SCALES_MODE, w.yRangeFixed == 0 ? SCALE_AUTOMATIC : SCALE_MANUAL);
-    SetCtrlVal(panel, SCALES_MIN, lo);
-    SetCtrlVal(panel, SCALES_MAX, hi);
+    const ValueFieldFormat format = ValueFieldFormatFor(lo, hi);
+    scaleMin = FormatValueField(panel, SCALES_MIN, format);
+    scaleMax = FormatValueField(panel, SCALES_MAX, format);
+    GiveValueField(&scaleMin, lo);
+    GiveValueField(&scaleMax, hi);
     DimBounds(panel);
     Griser_menus(1);
     InstallPopup(panel);
@@ -67,8 +119,8 @@ int Echelle(int panel, int control, int event, void *, int, int) {
         int mode = SCALE_AUTOMATIC;
         double lo = 0, hi = 0;
         GetCtrlVal(panel, SCALES_MODE, &mode);
-        GetCtrlVal(panel, SCALES_MIN, &lo);
-        GetCtrlVal(panel, SCALES_MAX, &hi);
+        lo = ReadValueField(scaleMin);
+        hi = ReadValueField(scaleMax);
         if (mode == SCALE_MANUAL && hi < lo) std::swap(lo, hi);
         CloseScales(panel);
         if (currentWindow < 0) break;

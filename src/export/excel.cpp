@@ -5,6 +5,7 @@
 #include "shell/shell.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 std::string sheetName;
@@ -17,6 +18,8 @@ namespace {
 
 const char *const TEMPLATE_NAME = "velorind.xl";
 const char *const BASE_NAME = "velorx";
+// Longest stretch of rows written without a look for Stop.
+constexpr std::chrono::milliseconds STOP_LOOK_INTERVAL{20};
 
 void Release(CAObjHandle *handle) {
     if (*handle) CA_DiscardObjHandle(*handle);
@@ -164,8 +167,9 @@ bool ShowProgress() {
     return shown;
 }
 
-// Opens the template and takes its first sheet and the range of the cells;
-// on failure the error shows, naming the template when it could not be read.
+// Opens the template as the workbook to fill. A template that cannot be read
+// shows the error, naming it and why; the rows then go into a plain workbook,
+// so that the export still gives them. False when there is no workbook at all.
 bool OpenTemplate() {
     if (CA_GetPropertyObject(excelApp, "Workbooks", &excelWorkbooks) < 0) {
         AutomationFailed();
@@ -176,11 +180,11 @@ bool OpenTemplate() {
     const std::string path = dir + "/" + TEMPLATE_NAME;
     std::vector<CAVariant> args(15, CA_DefaultValueVariant());
     CA_VariantSetCString(&args[0], path);
-    if (CA_MethodInvokeEx(excelWorkbooks, "Open", args, &excelWorkbook) < 0) {
-        AutomationFailed(path);
-        return false;
-    }
-    return true;
+    if (CA_MethodInvokeEx(excelWorkbooks, "Open", args, &excelWorkbook) >= 0) return true;
+    ShowError(12, path, CA_LastErrorDescription());
+    if (CA_MethodInvokeEx(excelWorkbooks, "Add", {}, &excelWorkbook) >= 0) return true;
+    AutomationFailed();
+    return false;
 }
 
 bool TakeSheet(int count) {
@@ -222,16 +226,26 @@ bool FillSheet() {
     importRunning = 1;
     int lastPercent = 0;
     std::vector<SheetCell> cells;
+    // A look at the event queue costs more than a row: it is taken whenever
+    // the gauge moves (every row of a short fill, a hundred in all) and
+    // whenever a look interval has gone by, which keeps Stop prompt without
+    // slowing a long fill.
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point nextLook = Clock::now();
     for (int i = 0; ok && i < count && importRunning == 1; ++i) {
         const int percent = (i * 100 + 100) / count;
+        bool look = false;
         if (percent > lastPercent) {
             lastPercent = percent;
             SetCtrlVal(progressPanel, IMPORT_PROGRESS_GAUGE, percent);
             SetCtrlVal(progressPanel, IMPORT_PROGRESS_PERCENT, std::to_string(percent) + " %");
+            look = true;
         }
-        // A look at the event queue costs more than a row: one every 256 rows
-        // keeps Stop prompt without slowing a long fill.
-        if (i % 256 == 0 && PollForStop()) break;
+        const Clock::time_point now = Clock::now();
+        if (look || now >= nextLook) {
+            nextLook = now + STOP_LOOK_INTERVAL;
+            if (PollForStop()) break;
+        }
         DataRowCells(i, unit, position, &cells);
         for (const SheetCell &cell : cells)
             if (ok && WriteSheetCell(excelRange, cell) < 0) ok = false;

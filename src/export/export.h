@@ -37,8 +37,9 @@ int Lancer_excel(int panel, int control, int event, void *callbackData, int even
 int Exporter_excel(int panel, int control, int event, void *callbackData, int eventData1,
                    int eventData2);
 // Fills the first sheet of the template with the current window's recording,
-// with the progress panel and its Stop button; false when the template could
-// not be opened (no workbook is held then).
+// with the progress panel and its Stop button. A template that cannot be read
+// shows error 12 and a plain workbook takes the rows; false only when no
+// workbook could be had at all (none is held then).
 bool FillSheet();
 void RegisterExportCallbacks();
 

@@ -26,6 +26,9 @@ bool Checked(int panel, int control) {
     return on != 0;
 }
 
+// The level fields, formatted for the curve and its lines.
+ValueField alarmFields[2];
+
 } // namespace
 
 int DrawAlarmLine(const WindowRecord &w, double level) {
@@ -58,17 +61,30 @@ void OpenAlarmDialog() {
     alarmPanel = panel;
     TranslateAlarmDialog(panel);
     Griser_menus(1);
+    const bool shown1 = w.alarmShown == ALARM_ONLY_1 || w.alarmShown == ALARM_BOTH;
+    const bool shown2 = w.alarmShown == ALARM_ONLY_2 || w.alarmShown == ALARM_BOTH;
+    // Levels are typed on the curve's scale: as many decimals as its range needs.
+    double lo = 0.0, hi = 0.0;
+    SampleRange(w, &lo, &hi);
+    for (int line = 0; line < 2; ++line) {
+        if (!(line == 0 ? shown1 : shown2)) continue;
+        lo = std::min(lo, w.alarmLevel[line]);
+        hi = std::max(hi, w.alarmLevel[line]);
+    }
+    const ValueFieldFormat format = ValueFieldFormatFor(lo, hi);
+    alarmFields[0] = FormatValueField(panel, ALARM_LEVEL_1, format);
+    alarmFields[1] = FormatValueField(panel, ALARM_LEVEL_2, format);
     if (w.alarmShown != ALARM_NONE) {
         SetCtrlVal(panel, ALARM_SETTING, static_cast<int>(w.alarmSetting));
-        if (w.alarmShown == ALARM_ONLY_1 || w.alarmShown == ALARM_BOTH) {
+        if (shown1) {
             SetCtrlVal(panel, ALARM_LINE_1, 1);
             SetCtrlAttribute(panel, ALARM_LEVEL_1, ATTR_DIMMED, 0);
-            SetCtrlVal(panel, ALARM_LEVEL_1, w.alarmLevel[0]);
+            GiveValueField(&alarmFields[0], w.alarmLevel[0]);
         }
-        if (w.alarmShown == ALARM_ONLY_2 || w.alarmShown == ALARM_BOTH) {
+        if (shown2) {
             SetCtrlVal(panel, ALARM_LINE_2, 1);
             SetCtrlAttribute(panel, ALARM_LEVEL_2, ATTR_DIMMED, 0);
-            SetCtrlVal(panel, ALARM_LEVEL_2, w.alarmLevel[1]);
+            GiveValueField(&alarmFields[1], w.alarmLevel[1]);
         }
     }
     InstallPopup(panel);
@@ -95,11 +111,11 @@ int Alarmes(int panel, int control, int event, void *, int, int) {
             const bool line1 = Checked(panel, ALARM_LINE_1);
             const bool line2 = Checked(panel, ALARM_LINE_2);
             if (line1) {
-                GetCtrlVal(panel, ALARM_LEVEL_1, &w.alarmLevel[0]);
+                w.alarmLevel[0] = ReadValueField(alarmFields[0]);
                 w.alarmPlot[0] = std::max(0, DrawAlarmLine(w, w.alarmLevel[0]));
             }
             if (line2) {
-                GetCtrlVal(panel, ALARM_LEVEL_2, &w.alarmLevel[1]);
+                w.alarmLevel[1] = ReadValueField(alarmFields[1]);
                 w.alarmPlot[1] = std::max(0, DrawAlarmLine(w, w.alarmLevel[1]));
             }
             w.alarmShown = AlarmShownFor(line1, line2);

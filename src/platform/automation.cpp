@@ -671,6 +671,16 @@ int Open(Object &workbooks, const std::vector<CAVariant> &args, CAObjHandle *res
     return 0;
 }
 
+// A new workbook of one plain sheet: no template's widths, styles or decimals.
+int Add(Object &workbooks, const std::vector<CAVariant> &args, CAObjHandle *result) {
+    // Template, left out.
+    if (args.size() > 1 || !RestOmitted(args, 0)) return kCaErrUnknownMember;
+    auto book = std::make_shared<WorkbookState>();
+    workbooks.app->workbooks.push_back(book);
+    if (result) *result = NewHandle({Kind::Workbook, workbooks.app, book});
+    return 0;
+}
+
 int SaveAs(Object &workbook, const std::vector<CAVariant> &args) {
     // FileName, FileFormat, Password, WriteResPassword, ReadOnlyRecommended,
     // CreateBackup, AccessMode, ConflictResolution, AddToMru, TextCodepage,
@@ -841,6 +851,8 @@ int CA_MethodInvokeEx(CAObjHandle object, const std::string &method,
     if (Is(*o, Kind::Application, method, "quit")) return seam() ? kCaErrFailed : Quit(*o, args);
     if (Is(*o, Kind::Workbooks, method, "open"))
         return seam() ? kCaErrFailed : Open(*o, args, result);
+    if (Is(*o, Kind::Workbooks, method, "add"))
+        return seam() ? kCaErrFailed : Add(*o, args, result);
     if (Is(*o, Kind::Workbook, method, "saveas")) return seam() ? kCaErrFailed : SaveAs(*o, args);
     if (Is(*o, Kind::Workbook, method, "close")) return seam() ? kCaErrFailed : Close(*o, args);
     if (Is(*o, Kind::Sheets, method, "item"))

@@ -292,6 +292,20 @@ int SetCtrlAttribute(int panel, int control, int attribute, double value) {
     case ATTR_MAX_ENTRY_LENGTH:
         if (auto *e = qobject_cast<QLineEdit *>(w)) e->setMaxLength(v);
         return 0;
+    case ATTR_PRECISION:
+    case ATTR_MIN_VALUE:
+    case ATTR_MAX_VALUE: {
+        auto *s = qobject_cast<QDoubleSpinBox *>(w);
+        if (!s) return UIEOperationFailed;
+        QSignalBlocker b(s);
+        if (attribute == ATTR_PRECISION)
+            s->setDecimals(v);
+        else if (attribute == ATTR_MIN_VALUE)
+            s->setMinimum(value);
+        else
+            s->setMaximum(value);
+        return 0;
+    }
     default:
         w->setProperty(("rtAttr" + std::to_string(attribute)).c_str(), value);
         return 0;
@@ -356,6 +370,16 @@ int GetCtrlAttribute(int panel, int control, int attribute, double *value) {
     case ATTR_MAX_ENTRY_LENGTH:
         if (auto *e = qobject_cast<QLineEdit *>(w)) *value = e->maxLength();
         return 0;
+    case ATTR_PRECISION:
+    case ATTR_MIN_VALUE:
+    case ATTR_MAX_VALUE: {
+        auto *s = qobject_cast<QDoubleSpinBox *>(w);
+        if (!s) return UIEOperationFailed;
+        *value = attribute == ATTR_PRECISION   ? s->decimals()
+                 : attribute == ATTR_MIN_VALUE ? s->minimum()
+                                               : s->maximum();
+        return 0;
+    }
     default: {
         QVariant v = w->property(("rtAttr" + std::to_string(attribute)).c_str());
         *value = v.isValid() ? v.toDouble() : 0;

@@ -106,6 +106,10 @@ constexpr int ATTR_TEXT_BGCOLOR = 0x2004;
 constexpr int ATTR_FRAME_COLOR = 0x2005;
 constexpr int ATTR_MAX_ENTRY_LENGTH = 0x2006;
 constexpr int ATTR_GAUGE_STYLE = 687; // appearance of a progress indicator
+// A numeric field's decimals and the lowest and highest value it takes.
+constexpr int ATTR_PRECISION = 0x2010;
+constexpr int ATTR_MIN_VALUE = 0x2011;
+constexpr int ATTR_MAX_VALUE = 0x2012;
 
 int SetCtrlVal(int panel, int control, int value);
 int SetCtrlVal(int panel, int control, double value);
@@ -515,7 +519,7 @@ int DiscardBitmap(int bitmap);
 // (automation.cpp) An in-process spreadsheet server answering the run-time's
 // automation calls: objects by handle, members by name, exactly those the
 // export uses (Application.Visible, .Workbooks, .Sheets, .Quit;
-// Workbooks.Open; Workbook.SaveAs, .Close; Sheets.Item; Worksheet.Activate,
+// Workbooks.Open, .Add; Workbook.SaveAs, .Close; Sheets.Item; Worksheet.Activate,
 // .Range; Range.Activate, .Item(row, column) = value). Cells are held in
 // memory and written as an Office Open XML workbook (libxlsxwriter) by
 // SaveAs. Every call gives 0 or a negative error code.
@@ -547,8 +551,8 @@ int CA_GetPropertyObject(CAObjHandle object, const std::string &member, CAObjHan
 // A plain property (Application.Visible).
 int CA_SetProperty(CAObjHandle object, const std::string &member, const CAVariant &value);
 // A method, its arguments in order (Default for those left out); result, when
-// given, receives the object the method returns (Workbooks.Open, Sheets.Item,
-// Worksheet.Range), else 0.
+// given, receives the object the method returns (Workbooks.Open, Workbooks.Add,
+// Sheets.Item, Worksheet.Range), else 0.
 int CA_MethodInvokeEx(CAObjHandle object, const std::string &method,
                       const std::vector<CAVariant> &args, CAObjHandle *result = nullptr);
 // A property put with arguments: Range.Item(row, column) = value. A text that

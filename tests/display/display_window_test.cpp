@@ -1,4 +1,6 @@
 // The Display and Treatment commands on real graph windows.
+#include "edit/edit.h"
+#include "link/link.h"
 #include "windows/graph_fixture.h"
 
 #include <QAbstractButton>
@@ -205,6 +207,54 @@ TEST_F(ScalesTest, AutomaticRangeShowsTheDataNotTheMargin) {
     EXPECT_NEAR(lo, 100 - AXIS_MARGIN * 300, 1e-9);
     EXPECT_NEAR(hi, 400 + AXIS_MARGIN * 300, 1e-9);
     EXPECT_EQ(windows[s].yRangeFixed, 0);
+}
+
+// Fields that show a curve's numbers: confirmed as they come, they change
+// nothing, however small or large the curve's values.
+TEST_F(ScalesTest, ConfirmingUnchangedFieldsKeepsTheAxisAndTheAlarmLines) {
+    for (const std::vector<double> &values : std::vector<std::vector<double>>{
+             {0.0001, 0.00025, 0.0004, 0.00013}, {0, 1.2e7, 3.4567e7}}) {
+        const int s = OpenRecording("fields", values);
+        double dataLo = 0, dataHi = 0;
+        SampleRange(windows[s], &dataLo, &dataHi);
+        OpenByDoubleClick(s);
+        ChooseMode(SCALE_MANUAL);
+        Commit(3);
+        double lo = 0, hi = 0;
+        Range(s, VAL_LEFT_YAXIS, &lo, &hi);
+        EXPECT_EQ(std::make_pair(lo, hi), std::make_pair(dataLo, dataHi))
+            << "Manual over the data's own range";
+        // Opened again on the fixed range and confirmed.
+        Gestion_affichage(menuBar, MENU_SCALES, nullptr, mainPanel);
+        ASSERT_GT(scalesPopup, 0);
+        const std::string picture = dataHi < 1 ? "small" : "large";
+        if (const char *out = std::getenv("VELORINDER_PICTURES"))
+            PanelWidget(scalesPopup)
+                ->grab()
+                .save(QString::fromStdString(out + ("/scales_" + picture + ".png")));
+        Commit(3);
+        Range(s, VAL_LEFT_YAXIS, &lo, &hi);
+        EXPECT_EQ(std::make_pair(lo, hi), std::make_pair(dataLo, dataHi)) << "OK alone";
+
+        // An alarm line inside the curve's range, typed, then confirmed as it is.
+        const double level = values[1];
+        Gestion_edition(menuBar, MENU_ALARM, nullptr, mainPanel);
+        ASSERT_GT(alarmPanel, 0);
+        qobject_cast<QAbstractButton *>(CtrlWidget(alarmPanel, ALARM_LINE_1))->click();
+        SetCtrlVal(alarmPanel, ALARM_LEVEL_1, level);
+        qobject_cast<QAbstractButton *>(CtrlWidget(alarmPanel, ALARM_OK))->click();
+        EXPECT_EQ(windows[s].alarmLevel[0], level) << "as typed";
+        Gestion_edition(menuBar, MENU_ALARM, nullptr, mainPanel);
+        ASSERT_GT(alarmPanel, 0);
+        if (const char *out = std::getenv("VELORINDER_PICTURES"))
+            PanelWidget(alarmPanel)
+                ->grab()
+                .save(QString::fromStdString(out + ("/alarm_" + picture + ".png")));
+        qobject_cast<QAbstractButton *>(CtrlWidget(alarmPanel, ALARM_OK))->click();
+        EXPECT_EQ(windows[s].alarmShown, ALARM_ONLY_1);
+        EXPECT_EQ(windows[s].alarmLevel[0], level) << "OK alone";
+        Fermer_fenetre();
+    }
 }
 
 TEST_F(DisplayTest, GraticuleTwiceLeavesTheGridAsItWas) {

@@ -6,6 +6,7 @@
 #include "windows/graph_fixture.h"
 
 #include <QAbstractButton>
+#include <QProgressBar>
 #include <QWidget>
 
 #include <cstdio>
@@ -184,6 +185,11 @@ class ExportTest : public GraphWindowTest {
     std::string ProposedInLastFileDialog() const {
         for (auto it = PopupLog().rbegin(); it != PopupLog().rend(); ++it)
             if (it->kind == "file") return it->text;
+        return "";
+    }
+    std::string LastErrorText() const {
+        for (auto it = PopupLog().rbegin(); it != PopupLog().rend(); ++it)
+            if (it->title.rfind("Error", 0) == 0) return it->text;
         return "";
     }
     std::vector<std::string> ErrorTitles() const {
@@ -477,10 +483,35 @@ TEST_F(ExportTest, StopKeepsTheRowsWrittenSoFarAndSavesThem) {
     EXPECT_FALSE(PanelWidget(progressPanel)->isVisible());
     Sheet sh = ReadWorkbook(dir.file("stopped.xlsx"));
     const int rows = DataRows(sh);
-    EXPECT_GE(rows, n * 3 / 100);
+    // Every row before the one the gauge first showed 3 % for.
+    EXPECT_GE(rows, n * 3 / 100 - 1);
     EXPECT_LT(rows, n / 2);
     EXPECT_EQ(Columns(sh, 10 + rows - 1), 4) << "the last row is whole";
     EXPECT_FALSE(sh.count({10 + rows, 1}));
+}
+
+TEST_F(ExportTest, StopDuringAShortFillEndsTheRowsAtOnce) {
+    const int n = 50;
+    OpenRecording("short", testsupport::RunUpCurve(n), 1, 0);
+    OpenAndRun();
+    // Stop pressed as the gauge shows 20 %, before the tenth row: like a
+    // mouse click, it arrives when the program next reads its events.
+    auto *gauge = qobject_cast<QProgressBar *>(CtrlWidget(progressPanel, IMPORT_PROGRESS_GAUGE));
+    auto *stop = qobject_cast<QAbstractButton *>(CtrlWidget(progressPanel, STOP_BUTTON));
+    ASSERT_NE(gauge, nullptr);
+    ASSERT_NE(stop, nullptr);
+    int presses = 0;
+    QObject::connect(gauge, &QProgressBar::valueChanged, gauge, [&](int percent) {
+        if (percent != 20) return;
+        QMetaObject::invokeMethod(stop, &QAbstractButton::click, Qt::QueuedConnection);
+        ++presses;
+    });
+    ExportAs("short.xlsx");
+    QObject::disconnect(gauge, &QProgressBar::valueChanged, gauge, nullptr);
+    ASSERT_EQ(presses, 1);
+    Sheet sh = ReadWorkbook(dir.file("short.xlsx"));
+    EXPECT_EQ(DataRows(sh), 9) << "the rows before the press, and no more";
+    EXPECT_EQ(Field(EXCEL_MESSAGE), "EXCEL Ready !\nSheet ready.\n");
 }
 
 TEST_F(ExportTest, FailuresShowTheirErrors) {
@@ -493,11 +524,13 @@ TEST_F(ExportTest, FailuresShowTheirErrors) {
     EXPECT_FALSE(Dimmed(EXCEL_EXPORT)) << "still ready to export";
     currentWindow = 0;
 
-    // The template's Open, SaveAs and the refusing Close failing once.
+    // The template's Open, SaveAs and the refusing Close failing once. Without
+    // the template the rows go into a plain workbook, offered for saving.
     FailAutomationCallForTesting("Workbooks.Open");
     Expect("Error n° -112");
+    Expect("Save", VAL_NO_FILE_SELECTED);
     Click(EXCEL_EXPORT);
-    EXPECT_EQ(Field(EXCEL_MESSAGE), "EXCEL Ready !\n") << "no file dialog, nothing ready";
+    EXPECT_EQ(Field(EXCEL_MESSAGE), "EXCEL Ready !\nSheet ready.\n");
     Expect("EXCEL Sheet");
     Click(EXCEL_QUIT);
 
@@ -521,14 +554,6 @@ TEST_F(ExportTest, FailuresShowTheirErrors) {
     Expect("EXCEL Sheet");
     Click(EXCEL_QUIT);
 
-    // A missing template.
-    fs::remove(dir.file("velorind.xl"));
-    OpenAndRun();
-    Expect("Error n° -112");
-    Click(EXCEL_EXPORT);
-    Expect("EXCEL Sheet");
-    Click(EXCEL_QUIT);
-
     // A working directory that does not exist: error 6, nothing started.
     Gestion_import(menuBar, MENU_SPREADSHEET_EXPORT, nullptr, mainPanel);
     SetCtrlVal(spreadsheetPanel, EXCEL_DIRECTORY, dir.file("missing"));
@@ -537,7 +562,36 @@ TEST_F(ExportTest, FailuresShowTheirErrors) {
     EXPECT_EQ(excelStarted, 0);
     EXPECT_FALSE(Dimmed(EXCEL_RUN));
     Click(EXCEL_QUIT);
-    EXPECT_EQ(ErrorTitles().size(), 6u);
+    EXPECT_EQ(ErrorTitles().size(), 5u);
+}
+
+// Without its template the export still gives the recording: after the error,
+// the file dialog, a plain workbook with every row, "Sheet ready." and the
+// next number.
+TEST_F(ExportTest, UnreadableTemplateStillGivesTheWorkbook) {
+    OpenRecording("plain", {1.5, 2.5, 3.5}, 1, 0);
+    const std::string tmpl = dir.file("velorind.xl");
+    const std::string kept = testsupport::ReadFile(tmpl);
+    for (const std::string &content : {std::string(), kept + "\nwidht = 3\n"}) {
+        const bool missing = content.empty();
+        if (missing)
+            fs::remove(tmpl);
+        else
+            testsupport::WriteFile(tmpl, content);
+        const std::string name = missing ? "missing.xlsx" : "broken.xlsx";
+        OpenAndRun();
+        Expect("Error n° -112");
+        ExportAs(name);
+        EXPECT_EQ(Field(EXCEL_MESSAGE), "EXCEL Ready !\nSheet ready.\n") << name;
+        EXPECT_EQ(sheetCounter, 2) << name << ": counted as velorx01";
+        Expect("EXCEL Sheet");
+        Click(EXCEL_QUIT);
+        Sheet sh = ReadWorkbook(dir.file(name));
+        EXPECT_EQ(DataRows(sh), 3) << name;
+        EXPECT_EQ(Number(sh, 12, 1), 3.5) << name;
+        EXPECT_EQ(Trimmed(sh, 7, 1), "Value Y") << name;
+    }
+    EXPECT_EQ(ErrorTitles().size(), 2u);
 }
 
 TEST_F(ExportTest, ProposedNameSkipsWorkbooksAlreadyInTheFolder) {
@@ -618,21 +672,24 @@ TEST_F(ExportTest, FileErrorsNameTheFileAndTheReason) {
     }
     if (mounted) umount2(locked.c_str(), MNT_DETACH);
 
-    // A template that is not there, and one that says what cannot be understood.
+    // A template that is not there, and one that says what cannot be understood;
+    // the file dialog follows (cancelled here).
     const std::string tmpl = dir.file("velorind.xl");
     const std::string kept = testsupport::ReadFile(tmpl);
     fs::remove(tmpl);
     OpenAndRun();
     Expect("Error n° -112");
+    Expect("Save", VAL_NO_FILE_SELECTED);
     Click(EXCEL_EXPORT);
-    EXPECT_EQ(lastText(), "Error writing to EXCEL\n" + tmpl + ": No such file or directory");
+    EXPECT_EQ(LastErrorText(), "Error writing to EXCEL\n" + tmpl + ": No such file or directory");
     Expect("EXCEL Sheet");
     Click(EXCEL_QUIT);
     testsupport::WriteFile(tmpl, kept + "\nwidht = 3\n");
     OpenAndRun();
     Expect("Error n° -112");
+    Expect("Save", VAL_NO_FILE_SELECTED);
     Click(EXCEL_EXPORT);
-    EXPECT_EQ(lastText(), "Error writing to EXCEL\n" + tmpl + ": Invalid argument");
+    EXPECT_EQ(LastErrorText(), "Error writing to EXCEL\n" + tmpl + ": Invalid argument");
     Picture("export_error_template", spreadsheetPanel);
     Expect("EXCEL Sheet");
     Click(EXCEL_QUIT);
