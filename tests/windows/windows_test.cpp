@@ -68,6 +68,32 @@ TEST_F(GraphWindowTest, CascadeStepsTwentyPixelsAndHalvesTheMainWindow) {
     EXPECT_EQ(currentWindow, 2);
 }
 
+TEST_F(GraphWindowTest, TileAndCascadeBringMinimisedAndMaximisedWindowsBackToNormal) {
+    for (int i = 0; i < 3; ++i)
+        OpenRecording("rec" + std::to_string(i), Ramp(50));
+    for (bool maximise : {false, true})
+        for (int command : {MENU_TILE, MENU_CASCADE}) {
+            const std::string why =
+                std::string(maximise ? "one minimised, one maximised, " : "one minimised, ") +
+                (command == MENU_TILE ? "tile" : "cascade");
+            SetPanelAttribute(windows[0].panel, ATTR_WINDOW_ZOOM, VAL_MINIMIZE);
+            if (maximise) SetPanelAttribute(windows[2].panel, ATTR_WINDOW_ZOOM, VAL_MAXIMIZE);
+            Settle();
+            Gestion_fenetre(menuBar, command, nullptr, mainPanel);
+            Settle();
+            for (int i = 0; i < 3; ++i) {
+                const int p = windows[i].panel;
+                EXPECT_EQ(PanelInt(p, ATTR_WINDOW_ZOOM), VAL_NO_ZOOM) << why << ", window " << i;
+                // The frame itself, which draws the buttons of its state.
+                EXPECT_FALSE(PanelWidget(p)->parentWidget()->windowState() &
+                             (Qt::WindowMinimized | Qt::WindowMaximized))
+                    << why << ", window " << i;
+                EXPECT_EQ(PanelInt(p, ATTR_HEIGHT), command == MENU_TILE ? 175 : 325) << why;
+                EXPECT_TRUE(PanelWidget(p)->isVisible()) << why << ", window " << i;
+            }
+        }
+}
+
 TEST_F(GraphWindowTest, TitleBarsShowWhichWindowIsCurrent) {
     for (int i = 0; i < 3; ++i)
         OpenRecording("rec" + std::to_string(i), Ramp(50));
