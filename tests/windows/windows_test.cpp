@@ -2,6 +2,7 @@
 // readouts of the legend and the scroll bar.
 #include "windows/graph_fixture.h"
 
+#include <QLabel>
 #include <QListWidget>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
@@ -419,6 +420,36 @@ TEST_F(LegendTest, LegendShowsCursorOneAndVariationCursors) {
     EXPECT_EQ(w.legendOffset, 0);
     EXPECT_EQ(w.legendText[0], 0);
     EXPECT_EQ(w.legendFrame, 0);
+}
+
+TEST_F(LegendTest, LongReadoutsStayInsideTheirFramesAndReadWhole) {
+    slot = OpenRecording("speeds", {1000, 1234.5678, -12.5, 1200}, 3600);
+    WindowRecord &w = windows[slot];
+    Gestion_affichage(menuBar, MENU_LEGEND, nullptr, mainPanel);
+    Gestion_affichage(menuBar, MENU_VARIATION_CURSORS, nullptr, mainPanel);
+    SetGraphCursor(w.panel, WINDOW_GRAPH, 1, 3600, 0);
+    SetGraphCursor(w.panel, WINDOW_GRAPH, 2, 100000, -12345.678);
+    SetGraphCursor(w.panel, WINDOW_GRAPH, 3, 3, 9876.54321);
+    ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
+    int graphLeft = 0;
+    GetCtrlAttribute(w.panel, WINDOW_GRAPH, ATTR_LEFT, &graphLeft);
+    std::vector<int> texts = {w.legendText[0], w.legendText[1]};
+    texts.insert(texts.end(), std::begin(w.legendCursorValue), std::end(w.legendCursorValue));
+    bool cut = false;
+    for (int control : texts) {
+        auto *label = qobject_cast<QLabel *>(CtrlWidget(w.panel, control));
+        ASSERT_NE(label, nullptr);
+        const std::string whole = Text(control);
+        const int drawn = label->fontMetrics().horizontalAdvance(label->text());
+        EXPECT_LE(label->x() + drawn, 3 + 84) << whole << " stays inside its frame";
+        EXPECT_LT(label->geometry().right(), graphLeft) << whole << " leaves the axis label alone";
+        if (label->text().toStdString() != whole) {
+            cut = true;
+            EXPECT_EQ(label->toolTip().toStdString(), whole);
+        }
+    }
+    EXPECT_TRUE(cut) << "some readout here is longer than its frame";
+    EXPECT_EQ(Text(w.legendCursorValue[4]), "Y2 = 9876.5 tr/min") << "the value reads whole";
 }
 
 TEST_F(LegendTest, VariationCursorsAreFreeAndPlacedAfresh) {
