@@ -496,17 +496,19 @@ class GraphState : public QObject {
             // The plot area moves when the axes' labels change width.
             connect(plot_, &QCustomPlot::afterReplot, info_, [this] { PlaceInfo(); });
         }
-        if (info_->text() != text) {
-            info_->setText(text);
-            info_->adjustSize();
-        }
+        if (info_->text() != text) info_->setText(text);
         PlaceInfo();
         info_->show();
     }
 
     void PlaceInfo() {
         if (!info_) return;
+        // Kept inside the plot area, so that in a small window it covers
+        // neither the axes' labels nor the readouts beside the graph.
         const QRect r = plot_->axisRect()->rect();
+        const QSize want = info_->sizeHint();
+        info_->resize(std::min(want.width(), r.width() - 1),
+                      std::min(want.height(), r.height() - 1));
         info_->move(r.right() - info_->width(), r.top() + 1);
     }
 

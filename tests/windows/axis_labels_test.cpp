@@ -4,6 +4,7 @@
 #include "platform/axislabels.h"
 
 #include <QFontMetricsF>
+#include <QLabel>
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 #include <set>
@@ -163,6 +164,29 @@ TEST_F(TimeAxisOnScreen, ANarrowWindowShowsLabelsThatDoNotRunTogether) {
                         metrics.horizontalAdvance(drawn[i - 1].second)) /
                            2)
             << drawn[i - 1].second.toStdString() << " and " << drawn[i].second.toStdString();
+    }
+}
+
+TEST_F(TimeAxisOnScreen, TheInfoBoxStaysInsideTheGraphOfASmallWindow) {
+    const int slot = OpenRecording("speeds", RunUpCurve(100));
+    const int panel = windows[slot].panel;
+    std::string text;
+    for (int i = 0; i < 12; ++i)
+        text += "Mean slope  -0.000806452 m/min/s\n";
+    for (int width : {991, 330}) {
+        SetPanelAttribute(panel, ATTR_HEIGHT, 150);
+        SetPanelAttribute(panel, ATTR_WIDTH, width);
+        Repere_fenetre(panel, EVENT_PANEL_SIZE, nullptr, 0, 0);
+        SetGraphInfoText(panel, WINDOW_GRAPH, text);
+        QCustomPlot *plot = Plot(slot);
+        plot->replot();
+        Settle();
+        auto *box = plot->findChild<QLabel *>();
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(plot->axisRect()->rect().contains(box->geometry())) << width << " wide";
+        std::string shown;
+        GetGraphInfoText(panel, WINDOW_GRAPH, &shown);
+        EXPECT_EQ(shown, text) << "the text itself is kept whole";
     }
 }
 
