@@ -105,7 +105,7 @@ TEST(ElideText, CutsAtTheChosenSideWithoutSplittingACharacter) {
     EXPECT_EQ(ElideText("abc", 5, SevenEach, ElideSide::Left), "");
 }
 
-class TimeAxisOnScreen : public GraphWindowTest {
+class TextsOnAGraph : public GraphWindowTest {
   protected:
     QCustomPlot *Plot(int slot) {
         return qobject_cast<QCustomPlot *>(CtrlWidget(windows[slot].panel, WINDOW_GRAPH));
@@ -124,7 +124,7 @@ class TimeAxisOnScreen : public GraphWindowTest {
     }
 };
 
-TEST_F(TimeAxisOnScreen, ATwoSecondViewShowsFiveDifferentLabelsInsideIt) {
+TEST_F(TextsOnAGraph, ATwoSecondViewShowsFiveDifferentLabelsInsideIt) {
     const int slot = OpenRecording("speeds", RunUpCurve(100));
     SetVisibleTime(windows[slot].panel, 10.3, 12.3);
     const auto drawn = Drawn(slot);
@@ -143,7 +143,7 @@ TEST_F(TimeAxisOnScreen, ATwoSecondViewShowsFiveDifferentLabelsInsideIt) {
     EXPECT_EQ(label, "0:00:10");
 }
 
-TEST_F(TimeAxisOnScreen, ANarrowWindowShowsLabelsThatDoNotRunTogether) {
+TEST_F(TextsOnAGraph, ANarrowWindowShowsLabelsThatDoNotRunTogether) {
     const int slot = OpenRecording("speeds", RunUpCurve(4000));
     const int panel = windows[slot].panel;
     SetVisibleTime(panel, 0, 3600);
@@ -167,7 +167,7 @@ TEST_F(TimeAxisOnScreen, ANarrowWindowShowsLabelsThatDoNotRunTogether) {
     }
 }
 
-TEST_F(TimeAxisOnScreen, TheInfoBoxStaysInsideTheGraphOfASmallWindow) {
+TEST_F(TextsOnAGraph, TheInfoBoxStaysInsideTheGraphOfASmallWindow) {
     const int slot = OpenRecording("speeds", RunUpCurve(100));
     const int panel = windows[slot].panel;
     std::string text;
@@ -188,6 +188,46 @@ TEST_F(TimeAxisOnScreen, TheInfoBoxStaysInsideTheGraphOfASmallWindow) {
         GetGraphInfoText(panel, WINDOW_GRAPH, &shown);
         EXPECT_EQ(shown, text) << "the text itself is kept whole";
     }
+}
+
+TEST_F(TextsOnAGraph, TheLegendLineSharesANarrowGraphOutAndReadsWhole) {
+    const int slot = OpenRecording("speeds", RunUpCurve(100));
+    const int panel = windows[slot].panel;
+    // Each text in a colour of its own, so that its pixels can be found; the
+    // titles are padded with blanks, as titles from older files are, so a
+    // line that shows the middle of each text shows nothing.
+    const int colours[5] = {0xFF0000, 0x00C000, 0x0000FF, 0xFF00FF, 0x00C0C0};
+    std::vector<LegendEntry> entries;
+    for (int i = 0; i < 5; ++i)
+        entries.push_back(
+            {"run " + std::to_string(i) + std::string(60, ' ') + ": 1234.5 tr/min", colours[i]});
+    SetGraphLegendLine(panel, WINDOW_GRAPH, entries);
+    SetPanelAttribute(panel, ATTR_WIDTH, 330);
+    Repere_fenetre(panel, EVENT_PANEL_SIZE, nullptr, 0, 0);
+    Settle();
+    QCustomPlot *plot = Plot(slot);
+    plot->replot();
+    const QImage image = plot->grab().toImage();
+    std::vector<QRect> rects;
+    for (int i = 0; i < plot->plotLayout()->elementCount(); ++i)
+        if (auto *line = qobject_cast<QCPLayoutGrid *>(plot->plotLayout()->elementAt(i)))
+            for (int k = 0; k < line->elementCount(); ++k)
+                if (auto *text = qobject_cast<QCPTextElement *>(line->elementAt(k)))
+                    rects.push_back(text->outerRect());
+    ASSERT_EQ(rects.size(), 5u);
+    for (int k = 0; k < 5; ++k) {
+        int inside = 0, outside = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if ((image.pixel(x, y) & 0xFFFFFF) == static_cast<QRgb>(colours[k]))
+                    ++(rects[k].contains(x, y) ? inside : outside);
+        EXPECT_GT(inside, 0) << "text " << k << " shows its beginning";
+        EXPECT_EQ(outside, 0) << "text " << k << " stays in its share of the line";
+    }
+    std::vector<LegendEntry> read;
+    GetGraphLegendLine(panel, WINDOW_GRAPH, &read);
+    ASSERT_EQ(read.size(), 5u);
+    EXPECT_EQ(read[4].text, entries[4].text) << "the text itself is kept whole";
 }
 
 } // namespace
