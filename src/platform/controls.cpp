@@ -1,4 +1,5 @@
 // Control values, attributes, list items, run-time controls and the callback table.
+#include "platform/axislabels.h"
 #include "platform/internal.h"
 
 #include <QAbstractButton>
@@ -147,14 +148,43 @@ int SetCtrlVal(int panel, int control, const char *value) {
     return SetCtrlVal(panel, control, std::string(value));
 }
 
+namespace {
+
+bool PlacedByHand(const QWidget *w) {
+    return !w->parentWidget() || !w->parentWidget()->layout();
+}
+
+// A label placed by hand grows with its text, unless the program gave it a
+// width: then the text is cut to that width, and the whole of it shows as a
+// tip. GetCtrlVal still gives the whole text.
+void ShowLabelText(QLabel *l, const QString &text) {
+    l->setProperty("rtFullText", text);
+    const QVariant fixed = l->property("rtFixedWidth");
+    if (!fixed.isValid()) {
+        l->setText(text);
+        if (PlacedByHand(l)) l->adjustSize();
+        return;
+    }
+    const QFontMetricsF metrics(l->font());
+    const int room = fixed.toInt() - 2 * l->margin() - 2 * l->frameWidth();
+    const std::string shown = ElideText(
+        text.toStdString(), room,
+        [&](const std::string &t) { return metrics.horizontalAdvance(QString::fromStdString(t)); },
+        ElideSide::Right);
+    l->setText(QString::fromStdString(shown));
+    l->setToolTip(shown == text.toStdString() ? QString() : text);
+    l->adjustSize();
+    l->resize(fixed.toInt(), l->height());
+}
+
+} // namespace
+
 int SetCtrlVal(int panel, int control, const std::string &value) {
     QWidget *w = FindCtrl(panel, control);
     if (!w) return UIEBadControlId;
     QString text = QString::fromStdString(value);
     if (auto *l = qobject_cast<QLabel *>(w)) {
-        l->setText(text);
-        // A label placed by hand (no layout) grows with its text.
-        if (!l->parentWidget() || !l->parentWidget()->layout()) l->adjustSize();
+        ShowLabelText(l, text);
     } else if (auto *e = qobject_cast<QLineEdit *>(w)) {
         e->setText(text);
     } else if (auto *t = qobject_cast<QPlainTextEdit *>(w)) {
@@ -204,7 +234,9 @@ int GetCtrlVal(int panel, int control, std::string *value) {
     QWidget *w = FindCtrl(panel, control);
     if (!w) return UIEBadControlId;
     if (auto *l = qobject_cast<QLabel *>(w))
-        *value = l->text().toStdString();
+        *value = l->property("rtFullText").isValid()
+                     ? l->property("rtFullText").toString().toStdString()
+                     : l->text().toStdString();
     else if (auto *e = qobject_cast<QLineEdit *>(w))
         *value = e->text().toStdString();
     else if (auto *t = qobject_cast<QPlainTextEdit *>(w))
@@ -270,6 +302,12 @@ int SetCtrlAttribute(int panel, int control, int attribute, double value) {
         return 0;
     case ATTR_WIDTH:
         w->resize(v, w->height());
+        if (auto *l = qobject_cast<QLabel *>(w); l && PlacedByHand(l)) {
+            l->setProperty("rtFixedWidth", v);
+            ShowLabelText(l, l->property("rtFullText").isValid()
+                                 ? l->property("rtFullText").toString()
+                                 : l->text());
+        }
         return 0;
     case ATTR_HEIGHT:
         w->resize(w->width(), v);

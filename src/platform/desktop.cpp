@@ -6,8 +6,11 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
@@ -113,6 +116,27 @@ bool DropFilesForTesting(int panel, const std::vector<std::string> &paths) {
     QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w, &drop);
     return drop.isAccepted();
+}
+
+int GetScreenWorkArea(int *top, int *left, int *height, int *width) {
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen) return -1;
+    const QRect area = screen->availableGeometry();
+    // The window manager adds a title bar and borders around what the panel
+    // counts; a window already shown tells their size, else the style's guess.
+    QMargins frame(0, QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight), 0, 0);
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->isVisible() && !w->isMinimized() && w->frameGeometry() != w->geometry()) {
+            const QRect outer = w->frameGeometry(), inner = w->geometry();
+            frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                             outer.right() - inner.right(), outer.bottom() - inner.bottom());
+            break;
+        }
+    if (top) *top = area.top();
+    if (left) *left = area.left();
+    if (height) *height = std::max(0, area.height() - frame.top() - frame.bottom());
+    if (width) *width = std::max(0, area.width() - frame.left() - frame.right());
+    return 0;
 }
 
 int HoldRunLock(const std::string &path) {

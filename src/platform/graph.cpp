@@ -1,6 +1,7 @@
 // Graph control over QCustomPlot: curves, lines and texts by handle, the two
 // axes, text labels on the time axis, and up to three crosshair cursors that
 // the user drags with the mouse or moves with the arrow keys.
+#include "platform/axislabels.h"
 #include "platform/internal.h"
 
 #include <QMdiSubWindow>
@@ -52,6 +53,55 @@ class EdgeText : public QCPItemText {
     }
 };
 
+// The time axis shows the labels the program set, unless they would run
+// together on a narrow graph or name the same second on a short view.
+class TimeTicker : public QCPAxisTicker {
+  public:
+    explicit TimeTicker(QCPAxis *axis) : axis_(axis) {}
+
+    std::vector<AxisLabel> items;
+    int usedPixels = -1; // the axis length the last labels were chosen for
+
+  protected:
+    void generate(const QCPRange &range, const QLocale &, QChar, int, QVector<double> &ticks,
+                  QVector<double> *subTicks, QVector<QString> *tickLabels) override {
+        usedPixels = axis_->axisRect()->width();
+        const QFontMetricsF metrics(axis_->tickLabelFont());
+        std::vector<AxisLabel> shown = FitAxisLabels(
+            ShownTimeLabels(items, range.lower, range.upper), range.lower, range.upper, usedPixels,
+            [&](const std::string &text) {
+                return metrics.horizontalAdvance(QString::fromStdString(text));
+            },
+            metrics.horizontalAdvance(QLatin1Char(' ')));
+        std::stable_sort(shown.begin(), shown.end(), [](const AxisLabel &a, const AxisLabel &b) {
+            return a.position < b.position;
+        });
+        ticks.clear();
+        if (tickLabels) tickLabels->clear();
+        for (const AxisLabel &label : shown) {
+            if (label.position < range.lower || label.position > range.upper) continue;
+            // Two items at one place draw once, as the program's last word there.
+            if (!ticks.isEmpty() && ticks.last() == label.position) {
+                if (tickLabels) tickLabels->last() = QString::fromStdString(label.text);
+                continue;
+            }
+            ticks.push_back(label.position);
+            if (tickLabels) tickLabels->push_back(QString::fromStdString(label.text));
+        }
+        if (subTicks) {
+            subTicks->clear();
+            for (int i = 1; i < ticks.size(); ++i)
+                for (int k = 1; k <= kSubTicks; ++k)
+                    subTicks->push_back(ticks[i - 1] +
+                                        (ticks[i] - ticks[i - 1]) * k / (kSubTicks + 1));
+        }
+    }
+
+  private:
+    static constexpr int kSubTicks = 3;
+    QCPAxis *axis_;
+};
+
 struct Cursor {
     double x = 0.0;
     double y = 0.0;
@@ -100,8 +150,11 @@ class GraphState : public QObject {
         cursorLayer_ = plot_->layer(QStringLiteral("cursors"));
         cursorLayer_->setMode(QCPLayer::lmBuffered);
         numericTicker_ = QSharedPointer<QCPAxisTicker>(new QCPAxisTicker);
-        textTicker_ = QSharedPointer<QCPAxisTickerText>(new QCPAxisTickerText);
-        textTicker_->setSubTickCount(3);
+        textTicker_ = QSharedPointer<TimeTicker>(new TimeTicker(plot_->xAxis));
+        // Labels are chosen before the layout settles: a new width chooses again.
+        connect(plot_, &QCustomPlot::afterReplot, this, [this] {
+            if (useLabelStrings_ && textTicker_->usedPixels != plot_->axisRect()->width()) Replot();
+        });
         for (int i = 0; i < kMaxCursors; ++i)
             cursors_[i].mode = i == 0 ? VAL_SNAP_TO_POINT : VAL_FREE_FORM_CURSOR;
         ApplyLook();
@@ -328,10 +381,9 @@ class GraphState : public QObject {
     std::vector<std::pair<double, std::string>> axisItems_;
 
     void UpdateTicks() {
-        QMap<double, QString> ticks;
+        textTicker_->items.clear();
         for (auto &item : axisItems_)
-            ticks.insert(item.first, QString::fromStdString(item.second));
-        textTicker_->setTicks(ticks);
+            textTicker_->items.push_back({item.first, item.second});
         Replot();
     }
 
@@ -444,17 +496,19 @@ class GraphState : public QObject {
             // The plot area moves when the axes' labels change width.
             connect(plot_, &QCustomPlot::afterReplot, info_, [this] { PlaceInfo(); });
         }
-        if (info_->text() != text) {
-            info_->setText(text);
-            info_->adjustSize();
-        }
+        if (info_->text() != text) info_->setText(text);
         PlaceInfo();
         info_->show();
     }
 
     void PlaceInfo() {
         if (!info_) return;
+        // Kept inside the plot area, so that in a small window it covers
+        // neither the axes' labels nor the readouts beside the graph.
         const QRect r = plot_->axisRect()->rect();
+        const QSize want = info_->sizeHint();
+        info_->resize(std::min(want.width(), r.width() - 1),
+                      std::min(want.height(), r.height() - 1));
         info_->move(r.right() - info_->width(), r.top() + 1);
     }
 
@@ -689,7 +743,7 @@ class GraphState : public QObject {
     QCustomPlot *plot_;
     QCPLayer *cursorLayer_ = nullptr;
     QSharedPointer<QCPAxisTicker> numericTicker_;
-    QSharedPointer<QCPAxisTickerText> textTicker_;
+    QSharedPointer<TimeTicker> textTicker_;
     std::map<int, PlotEntry> plots_;
     int lastCurve_ = 0;
     int modes_[2] = {VAL_AUTOSCALE, VAL_AUTOSCALE};

@@ -1,11 +1,43 @@
 // The line of coloured texts above a graph that names the curves laid over
 // each other in one window.
+#include "platform/axislabels.h"
 #include "platform/internal.h"
 #include "platform/platform.h"
 
 #include <qcustomplot.h>
 
+#include <cmath>
+
 namespace {
+
+// A text of the line that gives way when the graph is narrow: the line shares
+// the width out, and each text is cut to its share. text() stays whole.
+class LegendText : public QCPTextElement {
+  public:
+    using QCPTextElement::QCPTextElement;
+
+    QSize minimumOuterSizeHint() const override {
+        QSize size = QCPTextElement::minimumOuterSizeHint();
+        const QFontMetricsF metrics(mFont);
+        size.setWidth(static_cast<int>(std::ceil(metrics.horizontalAdvance(QChar(0x2026)))) +
+                      mMargins.left() + mMargins.right());
+        return size;
+    }
+
+  protected:
+    void draw(QCPPainter *painter) override {
+        const QFontMetricsF metrics(mFont);
+        const std::string shown = ElideText(
+            mText.toStdString(), mRect.width(),
+            [&](const std::string &t) {
+                return metrics.horizontalAdvance(QString::fromStdString(t));
+            },
+            ElideSide::Right);
+        painter->setFont(mFont);
+        painter->setPen(QPen(mTextColor));
+        painter->drawText(mRect, mTextFlags, QString::fromStdString(shown), &mTextBoundingRect);
+    }
+};
 
 const char *const LINE_NAME = "legendLine";
 
@@ -54,7 +86,7 @@ int SetGraphLegendLine(int panel, int control, const std::vector<LegendEntry> &e
         QFont font = plot->font();
         font.setBold(true);
         for (std::size_t i = 0; i < entries.size(); ++i) {
-            auto *text = new QCPTextElement(plot, QString::fromStdString(entries[i].text), font);
+            auto *text = new LegendText(plot, QString::fromStdString(entries[i].text), font);
             text->setTextColor(Rgb(entries[i].colour));
             text->setMargins(QMargins(2, 2, 2, 0));
             line->addElement(0, static_cast<int>(i), text);

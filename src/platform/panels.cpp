@@ -573,6 +573,17 @@ int SetPanelAttribute(int panel, int attribute, int value) {
         else if (value == VAL_MAXIMIZE)
             s = Qt::WindowMaximized;
         QWidget *f = Frame(*p);
+        if (p->subWindow && p->subWindow->isVisible()) {
+            // A window inside the area changes its state through its own show
+            // functions: a bare state change leaves it drawn as it was.
+            if (s == Qt::WindowMinimized)
+                p->subWindow->showMinimized();
+            else if (s == Qt::WindowMaximized)
+                p->subWindow->showMaximized();
+            else if (p->subWindow->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))
+                p->subWindow->showNormal();
+            return 0;
+        }
         f->setWindowState(s);
         return 0;
     }

@@ -668,6 +668,11 @@ constexpr int ATTR_WINDOW_MODIFIED = 0x1010;
 // intervalMs; gives a timer id (> 0). Stopping an id that is gone is no error.
 int StartTimer(int intervalMs, bool repeat, std::function<void()> fn);
 void StopTimer(int timerId);
+// The screen's work area (without the desktop's panels) as room for the main
+// panel: top and left where its frame may start, and the largest height and
+// width it may be given, counted as its ATTR_HEIGHT and ATTR_WIDTH count.
+// Gives 0, or -1 when no screen is known.
+int GetScreenWorkArea(int *top, int *left, int *height, int *width);
 // Files dropped on a panel (from a file manager) go to fn, in the order
 // given, as local paths; nullptr stops taking drops.
 void SetFileDropCallback(int panel, std::function<void(const std::vector<std::string> &)> fn);

@@ -93,7 +93,28 @@ std::string RecentText(const std::array<std::string, 4> &recent) {
     return text;
 }
 
+// One axis of FitMainPlacement: start and length against the area's.
+void FitSide(int *start, int *length, int areaStart, int areaLength) {
+    constexpr long long kShownStrip = 100; // enough of a window to take it by its title bar
+    constexpr int kShortestSide = 150;     // smaller windows are hard to find and to use
+    if (areaLength <= 0) return;
+    const bool cut = *length > areaLength;
+    *length = std::clamp(*length, std::min(kShortestSide, areaLength), areaLength);
+    const long long end = static_cast<long long>(areaStart) + areaLength;
+    const long long shown = std::min<long long>(kShownStrip, *length);
+    if (cut)
+        *start = areaStart;
+    else if (*start < areaStart || *start > end - shown)
+        *start = static_cast<int>(std::clamp<long long>(*start, areaStart, end - *length));
+}
+
 } // namespace
+
+MainPlacement FitMainPlacement(MainPlacement want, MainPlacement area) {
+    FitSide(&want.top, &want.height, area.top, area.height);
+    FitSide(&want.left, &want.width, area.left, area.width);
+    return want;
+}
 
 bool ParseSettingsFile(std::string_view text, SettingsFile *s) {
     *s = SettingsFile{};
@@ -201,6 +222,17 @@ void ReadSettings() {
     if (mainZoom != 0) {
         SetPanelAttribute(mainPanel, ATTR_WINDOW_ZOOM, mainZoom);
     } else {
+        // A file from a larger screen, or edited by hand, must not put the
+        // window (and the dialogs centred on it) out of sight.
+        MainPlacement area;
+        if (GetScreenWorkArea(&area.top, &area.left, &area.height, &area.width) == 0) {
+            const MainPlacement fitted =
+                FitMainPlacement({mainTop, mainLeft, mainHeight, mainWidth}, area);
+            mainTop = fitted.top;
+            mainLeft = fitted.left;
+            mainHeight = fitted.height;
+            mainWidth = fitted.width;
+        }
         SetPanelAttribute(mainPanel, ATTR_TOP, mainTop);
         SetPanelAttribute(mainPanel, ATTR_LEFT, mainLeft);
         SetPanelAttribute(mainPanel, ATTR_HEIGHT, mainHeight);

@@ -81,6 +81,16 @@ bool ParseSettingsFile(std::string_view text, SettingsFile *s);
 // files. False when `old` does not read as a settings file.
 bool PartialSettingsText(std::string_view old, int tick, const std::array<std::string, 4> &recent,
                          std::string *text);
+// A place and size on the screen, in the main panel's coordinates.
+struct MainPlacement {
+    int top = 0, left = 0, height = 0, width = 0;
+};
+// The main window's place and size from the settings file made to fit the
+// screen's work area: a side longer than the area is cut to it and the window
+// put at the area's edge; a window that fits but whose corner is off the area,
+// or that shows less than a strip of itself, is moved back in. A window that
+// is well placed stays as it is.
+MainPlacement FitMainPlacement(MainPlacement want, MainPlacement area);
 void ReadSettings();
 // Lines 3 to 17 of the settings file.
 std::string SettingsTailText();

@@ -43,6 +43,18 @@ void Column(int first, int rows, int left, int height) {
     }
 }
 
+// Tile and cascade place windows of the normal kind: a minimised or maximised
+// one would keep that state's look at its new place. The maximised go first,
+// since the area hands its maximised state on to the next window shown.
+void NormalStates() {
+    for (int zoom : {VAL_MAXIMIZE, VAL_MINIMIZE})
+        for (int i = 0; i < windowCount; ++i) {
+            int state = VAL_NO_ZOOM;
+            GetPanelAttribute(windows[i].panel, ATTR_WINDOW_ZOOM, &state);
+            if (state == zoom) SetPanelAttribute(windows[i].panel, ATTR_WINDOW_ZOOM, VAL_NO_ZOOM);
+        }
+}
+
 } // namespace
 
 void Calcul_coordonnees_fenetre(int W, int H) {
@@ -124,6 +136,7 @@ void Gestion_fenetre(int, int menuItem, void *, int) {
     switch (menuItem) {
     case MENU_CASCADE:
         enlargedPanels.clear();
+        NormalStates();
         for (int i = 0; i < windowCount; ++i) {
             int p = windows[i].panel;
             HidePanel(p);
@@ -139,6 +152,7 @@ void Gestion_fenetre(int, int menuItem, void *, int) {
         break;
     case MENU_TILE:
         enlargedPanels.clear();
+        NormalStates();
         Calcul_coordonnees_fenetre(Wm, Hm - 50);
         for (int i = 0; i < windowCount; ++i) {
             WindowRecord &w = windows[i];

@@ -6,6 +6,7 @@
 #include "shell/shell.h"
 #include "support/app_fixture.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -191,6 +192,35 @@ TEST_F(SettingsAtExit, AnUnusualButAcceptedFileReadsBackTheSameAfterEitherSave) 
         EXPECT_EQ(again.recent, first.recent) << "tick " << tick;
         EXPECT_EQ(again.tick, tick);
     }
+}
+
+TEST_F(SettingsAtExit, AHugeWindowSizeIsFittedToTheScreenAndSavedFitted) {
+    // Lines 14 and 15, height and width, at the largest number the file can hold.
+    WriteFile(dir.file("Velorcfg.ini"),
+              "1\n1 38400\n16711680\n12632256\n128\n65280\n16776960\n0\n0\n\n1\n25\n5\n"
+              "2147483647\n2147483647\n0\n***\n");
+    Start(false);
+    EXPECT_TRUE(PopupLog().empty());
+    MainPlacement area;
+    ASSERT_EQ(GetScreenWorkArea(&area.top, &area.left, &area.height, &area.width), 0);
+    int top = 0, left = 0, height = 0, width = 0;
+    GetPanelAttribute(mainPanel, ATTR_TOP, &top);
+    GetPanelAttribute(mainPanel, ATTR_LEFT, &left);
+    GetPanelAttribute(mainPanel, ATTR_HEIGHT, &height);
+    GetPanelAttribute(mainPanel, ATTR_WIDTH, &width);
+    EXPECT_LE(height, area.height);
+    // No narrower than its menu bar and toolbar let it be: about the first start's 800.
+    EXPECT_LE(width, std::max(area.width, 800));
+    EXPECT_GT(height, area.height / 2) << "as much of the screen as it can have";
+    EXPECT_GT(width, area.width / 2);
+    EXPECT_EQ(top, area.top);
+    EXPECT_EQ(left, area.left);
+
+    ExitAndRestart(1);
+    SettingsFile saved;
+    ASSERT_TRUE(ParseSettingsFile(ReadFile(dir.file("Velorcfg.ini")), &saved));
+    EXPECT_EQ(saved.placement[2], height) << "the fitted size is what is saved";
+    EXPECT_EQ(saved.placement[3], width);
 }
 
 } // namespace

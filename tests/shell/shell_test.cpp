@@ -182,6 +182,36 @@ TEST_F(ShellTest, StoredZoomStateRestoresOnlyThatState) {
     EXPECT_NE(height, 321);
 }
 
+TEST(FitMainPlacement, OnlyWhatDoesNotFitTheScreenChanges) {
+    const MainPlacement area{0, 0, 770, 1280}; // top, left, height, width
+    struct Case {
+        MainPlacement want, fitted;
+        const char *why;
+    };
+    const Case cases[] = {
+        {{25, 5, 500, 800}, {25, 5, 500, 800}, "the first start's place"},
+        {{0, 480, 500, 800}, {0, 480, 500, 800}, "touching the right edge"},
+        {{25, 5, 2147483647, 2147483647}, {0, 0, 770, 1280}, "the largest size"},
+        {{25, 5, 900, 800}, {0, 5, 770, 800}, "too high only"},
+        {{25, 1900, 500, 800}, {25, 480, 500, 800}, "from a screen to the right"},
+        {{25, 1200, 500, 800}, {25, 480, 500, 800}, "less than a strip shows"},
+        {{-40, -2147483647 - 1, 500, 800}, {0, 0, 500, 800}, "corner off the top and left"},
+        {{25, 5, 0, -3}, {25, 5, 150, 150}, "no size at all"},
+    };
+    for (const Case &c : cases) {
+        const MainPlacement got = FitMainPlacement(c.want, area);
+        EXPECT_EQ(got.top, c.fitted.top) << c.why;
+        EXPECT_EQ(got.left, c.fitted.left) << c.why;
+        EXPECT_EQ(got.height, c.fitted.height) << c.why;
+        EXPECT_EQ(got.width, c.fitted.width) << c.why;
+    }
+    // An area offset by a panel on the left of the desktop.
+    const MainPlacement got = FitMainPlacement({25, 5, 500, 2000}, {30, 64, 740, 1216});
+    EXPECT_EQ(got.left, 64);
+    EXPECT_EQ(got.width, 1216);
+    EXPECT_EQ(got.top, 30);
+}
+
 TEST_F(ShellTest, OutOfRangeLanguageFallsBackToEnglish) {
     WriteFile(dir.file("Velorcfg.ini"),
               "1\n1 38400\n1\n2\n3\n4\n5\n6\n7\n\n9\n30\n40\n500\n800\n0\n***\n");

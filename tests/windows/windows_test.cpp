@@ -2,6 +2,7 @@
 // readouts of the legend and the scroll bar.
 #include "windows/graph_fixture.h"
 
+#include <QLabel>
 #include <QListWidget>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
@@ -66,6 +67,32 @@ TEST_F(GraphWindowTest, CascadeStepsTwentyPixelsAndHalvesTheMainWindow) {
         EXPECT_EQ(PanelInt(windows[i].panel, ATTR_WIDTH), 500);
     }
     EXPECT_EQ(currentWindow, 2);
+}
+
+TEST_F(GraphWindowTest, TileAndCascadeBringMinimisedAndMaximisedWindowsBackToNormal) {
+    for (int i = 0; i < 3; ++i)
+        OpenRecording("rec" + std::to_string(i), Ramp(50));
+    for (bool maximise : {false, true})
+        for (int command : {MENU_TILE, MENU_CASCADE}) {
+            const std::string why =
+                std::string(maximise ? "one minimised, one maximised, " : "one minimised, ") +
+                (command == MENU_TILE ? "tile" : "cascade");
+            SetPanelAttribute(windows[0].panel, ATTR_WINDOW_ZOOM, VAL_MINIMIZE);
+            if (maximise) SetPanelAttribute(windows[2].panel, ATTR_WINDOW_ZOOM, VAL_MAXIMIZE);
+            Settle();
+            Gestion_fenetre(menuBar, command, nullptr, mainPanel);
+            Settle();
+            for (int i = 0; i < 3; ++i) {
+                const int p = windows[i].panel;
+                EXPECT_EQ(PanelInt(p, ATTR_WINDOW_ZOOM), VAL_NO_ZOOM) << why << ", window " << i;
+                // The frame itself, which draws the buttons of its state.
+                EXPECT_FALSE(PanelWidget(p)->parentWidget()->windowState() &
+                             (Qt::WindowMinimized | Qt::WindowMaximized))
+                    << why << ", window " << i;
+                EXPECT_EQ(PanelInt(p, ATTR_HEIGHT), command == MENU_TILE ? 175 : 325) << why;
+                EXPECT_TRUE(PanelWidget(p)->isVisible()) << why << ", window " << i;
+            }
+        }
 }
 
 TEST_F(GraphWindowTest, TitleBarsShowWhichWindowIsCurrent) {
@@ -393,6 +420,36 @@ TEST_F(LegendTest, LegendShowsCursorOneAndVariationCursors) {
     EXPECT_EQ(w.legendOffset, 0);
     EXPECT_EQ(w.legendText[0], 0);
     EXPECT_EQ(w.legendFrame, 0);
+}
+
+TEST_F(LegendTest, LongReadoutsStayInsideTheirFramesAndReadWhole) {
+    slot = OpenRecording("speeds", {1000, 1234.5678, -12.5, 1200}, 3600);
+    WindowRecord &w = windows[slot];
+    Gestion_affichage(menuBar, MENU_LEGEND, nullptr, mainPanel);
+    Gestion_affichage(menuBar, MENU_VARIATION_CURSORS, nullptr, mainPanel);
+    SetGraphCursor(w.panel, WINDOW_GRAPH, 1, 3600, 0);
+    SetGraphCursor(w.panel, WINDOW_GRAPH, 2, 100000, -12345.678);
+    SetGraphCursor(w.panel, WINDOW_GRAPH, 3, 3, 9876.54321);
+    ValCurseur(w.panel, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
+    int graphLeft = 0;
+    GetCtrlAttribute(w.panel, WINDOW_GRAPH, ATTR_LEFT, &graphLeft);
+    std::vector<int> texts = {w.legendText[0], w.legendText[1]};
+    texts.insert(texts.end(), std::begin(w.legendCursorValue), std::end(w.legendCursorValue));
+    bool cut = false;
+    for (int control : texts) {
+        auto *label = qobject_cast<QLabel *>(CtrlWidget(w.panel, control));
+        ASSERT_NE(label, nullptr);
+        const std::string whole = Text(control);
+        const int drawn = label->fontMetrics().horizontalAdvance(label->text());
+        EXPECT_LE(label->x() + drawn, 3 + 84) << whole << " stays inside its frame";
+        EXPECT_LT(label->geometry().right(), graphLeft) << whole << " leaves the axis label alone";
+        if (label->text().toStdString() != whole) {
+            cut = true;
+            EXPECT_EQ(label->toolTip().toStdString(), whole);
+        }
+    }
+    EXPECT_TRUE(cut) << "some readout here is longer than its frame";
+    EXPECT_EQ(Text(w.legendCursorValue[4]), "Y2 = 9876.5 tr/min") << "the value reads whole";
 }
 
 TEST_F(LegendTest, VariationCursorsAreFreeAndPlacedAfresh) {
