@@ -3,6 +3,8 @@
 // the user drags with the mouse or moves with the arrow keys.
 #include "platform/internal.h"
 
+#include "display/reduction.h"
+
 #include <QMdiSubWindow>
 
 #include <QFontDatabase>
@@ -15,6 +17,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <unordered_map>
 
 namespace {
@@ -52,6 +56,71 @@ class EdgeText : public QCPItemText {
     }
 };
 
+// A curve's samples and what its view last drew of them: the points of the
+// pixel columns, for one visible range, plot width and device scale.
+struct CurveSamples {
+    std::vector<double> x, y;
+    QSharedPointer<QCPGraphDataContainer> drawn{new QCPGraphDataContainer};
+    double lo = 0, hi = 0, columns = 0; // the view `drawn` is for; columns 0 when none
+};
+
+// A curve that keeps all its samples and hands QCustomPlot only the few
+// points each pixel column needs, worked out again only when the visible
+// range or the plot's width changes: a cursor move, a new colour or a
+// re-tile at the same size draws from the points already made.
+class ReducedGraph : public QCPGraph {
+  public:
+    ReducedGraph(QCPAxis *keyAxis, QCPAxis *valueAxis, std::shared_ptr<CurveSamples> samples)
+        : QCPGraph(keyAxis, valueAxis), samples_(std::move(samples)) {
+        setData(samples_->drawn);
+        setAdaptiveSampling(false); // the columns are reduced already
+    }
+
+    const std::shared_ptr<CurveSamples> &Samples() const { return samples_; }
+    int Count() const { return static_cast<int>(samples_->x.size()); }
+    double Key(int i) const { return samples_->x[static_cast<std::size_t>(i)]; }
+    double Value(int i) const { return samples_->y[static_cast<std::size_t>(i)]; }
+
+    // The range of the samples themselves, not of the points last drawn.
+    bool FullRange(int axis, QCPRange *range) const {
+        const std::vector<double> &v = axis == 0 ? samples_->x : samples_->y;
+        bool found = false;
+        for (double d : v) {
+            if (std::isnan(d)) continue;
+            if (!found) *range = QCPRange(d, d);
+            range->expand(d);
+            found = true;
+        }
+        return found;
+    }
+
+  protected:
+    void draw(QCPPainter *painter) override {
+        CurveSamples &s = *samples_;
+        const QCPRange view = keyAxis()->range();
+        // A cosmetic pen is one device pixel wide: a printer's page has more
+        // columns than the screen for the same plot width.
+        const double scale = std::max(1.0, std::abs(painter->deviceTransform().m11()));
+        const double columns = std::max(1.0, std::round(keyAxis()->axisRect()->width() * scale));
+        if (view.lower != s.lo || view.upper != s.hi || columns != s.columns) {
+            ReduceToColumns(s.x.data(), s.y.data(), Count(), view.lower, view.upper, columns,
+                            &keys_, &values_);
+            QVector<QCPGraphData> points(static_cast<qsizetype>(keys_.size()));
+            for (std::size_t i = 0; i < keys_.size(); ++i)
+                points[static_cast<qsizetype>(i)] = QCPGraphData(keys_[i], values_[i]);
+            s.drawn->set(points, true);
+            s.lo = view.lower;
+            s.hi = view.upper;
+            s.columns = columns;
+        }
+        QCPGraph::draw(painter);
+    }
+
+  private:
+    std::shared_ptr<CurveSamples> samples_;
+    std::vector<double> keys_, values_; // room for the reduction, kept between draws
+};
+
 struct Cursor {
     double x = 0.0;
     double y = 0.0;
@@ -63,7 +132,7 @@ struct Cursor {
 };
 
 struct PlotEntry {
-    QCPGraph *curve = nullptr;
+    ReducedGraph *curve = nullptr;
     QCPAbstractItem *item = nullptr;
 };
 
@@ -213,21 +282,32 @@ class GraphState : public QObject {
 
     // ---- plots
     int AddCurve(const double *x, const double *y, int count, int colour) {
-        auto *curve = new QCPGraph(plot_->xAxis, plot_->yAxis);
+        std::shared_ptr<CurveSamples> samples = Recycled(x, y, count);
+        if (!samples) {
+            samples = std::make_shared<CurveSamples>();
+            samples->x.assign(x, x + count);
+            samples->y.assign(y, y + count);
+            // A time going back would make the columns meaningless: such a
+            // curve is drawn in order of its times, as QCustomPlot sorts it.
+            if (!std::is_sorted(samples->x.begin(), samples->x.end())) {
+                std::vector<std::size_t> order(static_cast<std::size_t>(count));
+                for (std::size_t i = 0; i < order.size(); ++i)
+                    order[i] = i;
+                std::stable_sort(order.begin(), order.end(),
+                                 [&](std::size_t a, std::size_t b) { return x[a] < x[b]; });
+                for (std::size_t i = 0; i < order.size(); ++i) {
+                    samples->x[i] = x[order[i]];
+                    samples->y[i] = y[order[i]];
+                }
+            }
+        }
+        auto *curve = new ReducedGraph(plot_->xAxis, plot_->yAxis, std::move(samples));
         QPen pen(Rgb(colour), 1);
         pen.setCosmetic(true);
         curve->setPen(pen);
         curve->setAntialiased(false);
-        curve->setAdaptiveSampling(true);
         curve->setLineStyle(QCPGraph::lsLine);
         curve->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
-        QVector<QCPGraphData> data(count);
-        bool sorted = true;
-        for (int i = 0; i < count; ++i) {
-            data[i] = QCPGraphData(x[i], y[i]);
-            if (i > 0 && x[i] < x[i - 1]) sorted = false;
-        }
-        curve->data()->set(data, sorted);
         int handle = nextPlotHandle++;
         plots_[handle].curve = curve;
         lastCurve_ = handle;
@@ -237,6 +317,33 @@ class GraphState : public QObject {
         Replot();
         return handle;
     }
+
+    // The samples of a curve deleted in this same turn of the event loop,
+    // when the very same samples are plotted again (a redraw for a tile, a
+    // colour or a scale): taken over with the points they last drew.
+    std::shared_ptr<CurveSamples> Recycled(const double *x, const double *y, int count) {
+        const std::size_t bytes = static_cast<std::size_t>(count) * sizeof(double);
+        for (auto it = recycled_.begin(); it != recycled_.end(); ++it) {
+            const CurveSamples &s = **it;
+            if (s.x.size() != static_cast<std::size_t>(count) ||
+                (count > 0 && (std::memcmp(s.x.data(), x, bytes) != 0 ||
+                               std::memcmp(s.y.data(), y, bytes) != 0)))
+                continue;
+            std::shared_ptr<CurveSamples> found = *it;
+            recycled_.erase(it);
+            return found;
+        }
+        return nullptr;
+    }
+
+    void Recycle(const std::shared_ptr<CurveSamples> &samples) {
+        if (recycled_.empty())
+            QMetaObject::invokeMethod(
+                this, [this] { recycled_.clear(); }, Qt::QueuedConnection);
+        recycled_.push_back(samples);
+    }
+
+    std::vector<std::shared_ptr<CurveSamples>> recycled_;
 
     int AddItem(QCPAbstractItem *item) {
         int handle = nextPlotHandle++;
@@ -310,10 +417,8 @@ class GraphState : public QObject {
             QCPRange range;
             for (auto &entry : plots_) {
                 if (!entry.second.curve) continue;
-                bool ok = false;
-                QCPRange r = axis == 0 ? entry.second.curve->getKeyRange(ok)
-                                       : entry.second.curve->getValueRange(ok);
-                if (!ok) continue;
+                QCPRange r;
+                if (!entry.second.curve->FullRange(axis, &r)) continue;
                 range =
                     found ? QCPRange(std::min(range.lower, r.lower), std::max(range.upper, r.upper))
                           : r;
@@ -342,7 +447,7 @@ class GraphState : public QObject {
 
     int LastCurveHandle() const { return lastCurve_; }
 
-    QCPGraph *LastCurve() const {
+    ReducedGraph *LastCurve() const {
         auto it = plots_.find(lastCurve_);
         return it == plots_.end() ? nullptr : it->second.curve;
     }
@@ -359,34 +464,31 @@ class GraphState : public QObject {
     void SnapCursor(int i) {
         Cursor &c = cursors_[i];
         if (c.mode != VAL_SNAP_TO_POINT) return;
-        QCPGraph *curve = LastCurve();
-        if (!curve || curve->data()->isEmpty()) {
+        ReducedGraph *curve = LastCurve();
+        if (!curve || curve->Count() == 0) {
             c.index = -1;
             return;
         }
-        auto data = curve->data();
-        auto it = std::lower_bound(data->constBegin(), data->constEnd(), c.x,
-                                   [](const QCPGraphData &d, double key) { return d.key < key; });
-        if (it == data->constEnd()) {
+        const std::vector<double> &keys = curve->Samples()->x;
+        auto it = std::lower_bound(keys.begin(), keys.end(), c.x);
+        if (it == keys.end()) {
             --it;
-        } else if (it != data->constBegin()) {
+        } else if (it != keys.begin()) {
             auto before = it - 1;
-            if (c.x - before->key <= it->key - c.x) it = before;
+            if (c.x - *before <= *it - c.x) it = before;
         }
-        c.index = static_cast<int>(it - data->constBegin());
-        c.x = it->key;
-        c.y = it->value;
+        c.index = static_cast<int>(it - keys.begin());
+        c.x = curve->Key(c.index);
+        c.y = curve->Value(c.index);
     }
 
     void SnapStep(int i, int step) {
         Cursor &c = cursors_[i];
-        QCPGraph *curve = LastCurve();
+        ReducedGraph *curve = LastCurve();
         if (!curve || c.index < 0) return;
-        int n = curve->data()->size();
-        c.index = std::clamp(c.index + step, 0, n - 1);
-        auto it = curve->data()->constBegin() + c.index;
-        c.x = it->key;
-        c.y = it->value;
+        c.index = std::clamp(c.index + step, 0, curve->Count() - 1);
+        c.x = curve->Key(c.index);
+        c.y = curve->Value(c.index);
     }
 
     void UpdateCursorItems() {
@@ -682,7 +784,10 @@ class GraphState : public QObject {
     }
 
     void Remove(PlotEntry &entry) {
-        if (entry.curve) plot_->removeGraph(entry.curve);
+        if (entry.curve) {
+            Recycle(entry.curve->Samples());
+            plot_->removeGraph(entry.curve);
+        }
         if (entry.item) plot_->removeItem(entry.item);
     }
 
