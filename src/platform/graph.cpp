@@ -164,7 +164,11 @@ class GraphState : public QObject {
         // Room on the right for the label at the end of the time axis.
         plot_->axisRect()->setAutoMargins(QCP::msLeft | QCP::msTop | QCP::msBottom);
         plot_->axisRect()->setMargins(QMargins(0, 0, 34, 0));
-        plot_->addLayer(QStringLiteral("cursors"), plot_->layer(QStringLiteral("main")),
+        // Two paint buffers, not four: everything but the cursors in one, the
+        // cursors (which move on their own) in the other, on top. The overlay
+        // layer, with its buffer, is for selections this graph does not make.
+        plot_->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
+        plot_->addLayer(QStringLiteral("cursors"), plot_->layer(QStringLiteral("overlay")),
                         QCustomPlot::limAbove);
         cursorLayer_ = plot_->layer(QStringLiteral("cursors"));
         cursorLayer_->setMode(QCPLayer::lmBuffered);
