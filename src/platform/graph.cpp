@@ -581,6 +581,18 @@ class GraphState : public QObject {
         if (watched != plot_) return false;
         if (Gesture(event)) return true;
         switch (event->type()) {
+        case QEvent::Resize:
+            // QCustomPlot redraws at once on each resize; a window laid out
+            // anew (width, then height, then its neighbours) is drawn once,
+            // at its final size, when the event loop comes round.
+            // The axes' pixels follow the new size now, for a press that
+            // comes before the drawing.
+            plot_->setViewport(plot_->rect());
+            for (auto phase : {QCPLayoutElement::upPreparation, QCPLayoutElement::upMargins,
+                               QCPLayoutElement::upLayout})
+                plot_->plotLayout()->update(phase);
+            Replot();
+            return true;
         case QEvent::MouseButtonPress: {
             auto *me = static_cast<QMouseEvent *>(event);
             if (me->button() != Qt::LeftButton || numCursors_ == 0) return false;
