@@ -11,17 +11,28 @@
 
 // Reduces the samples (times rising) seen between lo and hi, on `columns`
 // columns, into out (cleared first). One sample either side of the view is
-// kept, so that the line runs on to the edges.
-inline void ReduceToColumns(const double *time, const double *value, int count, double lo,
-                            double hi, double columns, std::vector<double> *outTime,
-                            std::vector<double> *outValue) {
+// kept, so that the line runs on to the edges. `time` and `value` are arrays,
+// or anything that gives the k-th sample with [k].
+template <class Times, class Values>
+void ReduceToColumns(const Times &time, const Values &value, int count, double lo, double hi,
+                     double columns, std::vector<double> *outTime, std::vector<double> *outValue) {
     outTime->clear();
     outValue->clear();
     if (count <= 0 || !(hi > lo) || !(columns > 0)) return;
-    int begin = static_cast<int>(std::lower_bound(time, time + count, lo) - time);
-    int end = static_cast<int>(std::upper_bound(time, time + count, hi) - time);
-    begin = std::max(0, begin - 1);
-    end = std::min(count, end + 1);
+    // The first sample at or after t (after, when `after`).
+    auto firstFrom = [&](double t, bool after) {
+        int a = 0, b = count;
+        while (a < b) {
+            const int mid = a + (b - a) / 2;
+            if (after ? !(t < time[mid]) : time[mid] < t)
+                a = mid + 1;
+            else
+                b = mid;
+        }
+        return a;
+    };
+    const int begin = std::max(0, firstFrom(lo, false) - 1);
+    const int end = std::min(count, firstFrom(hi, true) + 1);
     const double scale = columns / (hi - lo);
     // The current column's run of values: first, lowest, highest, last.
     bool open = false;

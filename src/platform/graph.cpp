@@ -57,11 +57,48 @@ class EdgeText : public QCPItemText {
 };
 
 // A curve's samples and what its view last drew of them: the points of the
-// pixel columns, for one visible range, plot width and device scale.
+// pixel columns, for one visible range, plot width and device scale. Times
+// a fixed step apart (a recording's, as a rule) are kept as first time and
+// step: half the memory of a long curve.
 struct CurveSamples {
-    std::vector<double> x, y;
+    std::vector<double> x, y; // x empty when the times are first + k * step
+    double first = 0, step = 0;
     QSharedPointer<QCPGraphDataContainer> drawn{new QCPGraphDataContainer};
     double lo = 0, hi = 0, columns = 0; // the view `drawn` is for; columns 0 when none
+
+    int Count() const { return static_cast<int>(y.size()); }
+    // One expression for the check and the use, so that both round alike.
+    static double Nth(double first, double step, int k) { return first + k * step; }
+    double Time(int k) const {
+        return x.empty() ? Nth(first, step, k) : x[static_cast<std::size_t>(k)];
+    }
+    double operator[](int k) const { return Time(k); } // the times, as ReduceToColumns reads them
+
+    // Times a fixed step apart, to the last bit, stand as first time and step.
+    static bool Evenly(const double *t, int count, double *first, double *step) {
+        if (count < 2) return false;
+        *first = t[0];
+        *step = t[1] - t[0];
+        for (int k = 0; k < count; ++k)
+            if (t[k] != Nth(*first, *step, k)) return false;
+        return true;
+    }
+    void SetTimes(const double *t, int count) {
+        if (Evenly(t, count, &first, &step)) {
+            x.clear();
+            x.shrink_to_fit();
+        } else {
+            x.assign(t, t + count);
+        }
+    }
+    bool SameTimes(const double *t, int count) const {
+        if (Count() != count) return false;
+        if (!x.empty())
+            return count == 0 ||
+                   std::memcmp(x.data(), t, static_cast<std::size_t>(count) * sizeof(double)) == 0;
+        double f = 0, d = 0;
+        return Evenly(t, count, &f, &d) && f == first && d == step;
+    }
 };
 
 // A curve that keeps all its samples and hands QCustomPlot only the few
@@ -77,15 +114,15 @@ class ReducedGraph : public QCPGraph {
     }
 
     const std::shared_ptr<CurveSamples> &Samples() const { return samples_; }
-    int Count() const { return static_cast<int>(samples_->x.size()); }
-    double Key(int i) const { return samples_->x[static_cast<std::size_t>(i)]; }
+    int Count() const { return samples_->Count(); }
+    double Key(int i) const { return samples_->Time(i); }
     double Value(int i) const { return samples_->y[static_cast<std::size_t>(i)]; }
 
     // The range of the samples themselves, not of the points last drawn.
     bool FullRange(int axis, QCPRange *range) const {
-        const std::vector<double> &v = axis == 0 ? samples_->x : samples_->y;
         bool found = false;
-        for (double d : v) {
+        for (int k = 0; k < Count(); ++k) {
+            const double d = axis == 0 ? Key(k) : Value(k);
             if (std::isnan(d)) continue;
             if (!found) *range = QCPRange(d, d);
             range->expand(d);
@@ -103,8 +140,8 @@ class ReducedGraph : public QCPGraph {
         const double scale = std::max(1.0, std::abs(painter->deviceTransform().m11()));
         const double columns = std::max(1.0, std::round(keyAxis()->axisRect()->width() * scale));
         if (view.lower != s.lo || view.upper != s.hi || columns != s.columns) {
-            ReduceToColumns(s.x.data(), s.y.data(), Count(), view.lower, view.upper, columns,
-                            &keys_, &values_);
+            ReduceToColumns(s, s.y.data(), Count(), view.lower, view.upper, columns, &keys_,
+                            &values_);
             QVector<QCPGraphData> points(static_cast<qsizetype>(keys_.size()));
             for (std::size_t i = 0; i < keys_.size(); ++i)
                 points[static_cast<qsizetype>(i)] = QCPGraphData(keys_[i], values_[i]);
@@ -289,16 +326,19 @@ class GraphState : public QObject {
         std::shared_ptr<CurveSamples> samples = Recycled(x, y, count);
         if (!samples) {
             samples = std::make_shared<CurveSamples>();
-            samples->x.assign(x, x + count);
-            samples->y.assign(y, y + count);
-            // A time going back would make the columns meaningless: such a
-            // curve is drawn in order of its times, as QCustomPlot sorts it.
-            if (!std::is_sorted(samples->x.begin(), samples->x.end())) {
+            if (std::is_sorted(x, x + count)) {
+                samples->SetTimes(x, count);
+                samples->y.assign(y, y + count);
+            } else {
+                // A time going back would make the columns meaningless: such a
+                // curve is drawn in order of its times, as QCustomPlot sorts it.
                 std::vector<std::size_t> order(static_cast<std::size_t>(count));
                 for (std::size_t i = 0; i < order.size(); ++i)
                     order[i] = i;
                 std::stable_sort(order.begin(), order.end(),
                                  [&](std::size_t a, std::size_t b) { return x[a] < x[b]; });
+                samples->x.resize(order.size());
+                samples->y.resize(order.size());
                 for (std::size_t i = 0; i < order.size(); ++i) {
                     samples->x[i] = x[order[i]];
                     samples->y[i] = y[order[i]];
@@ -329,9 +369,7 @@ class GraphState : public QObject {
         const std::size_t bytes = static_cast<std::size_t>(count) * sizeof(double);
         for (auto it = recycled_.begin(); it != recycled_.end(); ++it) {
             const CurveSamples &s = **it;
-            if (s.x.size() != static_cast<std::size_t>(count) ||
-                (count > 0 && (std::memcmp(s.x.data(), x, bytes) != 0 ||
-                               std::memcmp(s.y.data(), y, bytes) != 0)))
+            if (!s.SameTimes(x, count) || (count > 0 && std::memcmp(s.y.data(), y, bytes) != 0))
                 continue;
             std::shared_ptr<CurveSamples> found = *it;
             recycled_.erase(it);
@@ -473,15 +511,20 @@ class GraphState : public QObject {
             c.index = -1;
             return;
         }
-        const std::vector<double> &keys = curve->Samples()->x;
-        auto it = std::lower_bound(keys.begin(), keys.end(), c.x);
-        if (it == keys.end()) {
-            --it;
-        } else if (it != keys.begin()) {
-            auto before = it - 1;
-            if (c.x - *before <= *it - c.x) it = before;
+        int a = 0, b = curve->Count(); // the first sample at or after the cursor's time
+        while (a < b) {
+            const int mid = a + (b - a) / 2;
+            if (curve->Key(mid) < c.x)
+                a = mid + 1;
+            else
+                b = mid;
         }
-        c.index = static_cast<int>(it - keys.begin());
+        if (a == curve->Count()) {
+            --a;
+        } else if (a > 0 && c.x - curve->Key(a - 1) <= curve->Key(a) - c.x) {
+            --a;
+        }
+        c.index = a;
         c.x = curve->Key(c.index);
         c.y = curve->Value(c.index);
     }
