@@ -22,13 +22,30 @@ void CopyText(char *field, std::size_t size, const std::string &text) {
     field[n] = '\0';
 }
 
+namespace {
+
+// Zeroes a block a page at a time, writing only pages that hold something:
+// a page never written stays unmapped, so an empty slot's 1.3 MB of arrays
+// take no memory until a recording fills them.
+void ZeroTouched(void *block, std::size_t size) {
+    constexpr std::size_t PAGE = 4096;
+    static const unsigned char zeros[PAGE] = {};
+    auto *bytes = static_cast<unsigned char *>(block);
+    for (std::size_t at = 0; at < size; at += PAGE) {
+        const std::size_t n = std::min(PAGE, size - at);
+        if (std::memcmp(bytes + at, zeros, n) != 0) std::memset(bytes + at, 0, n);
+    }
+}
+
+} // namespace
+
 void ResetSlot(int slot) {
     if (slot < 0 || slot >= MAX_WINDOWS) return;
     WindowRecord &w = windows[slot];
     double *total = w.total;
     int32_t cursorValue[6];
     std::memcpy(cursorValue, w.legendCursorValue, sizeof cursorValue);
-    std::memset(&w, 0, sizeof w);
+    ZeroTouched(&w, sizeof w);
     w.total = total;
     std::memcpy(w.legendCursorValue, cursorValue, sizeof cursorValue);
     const std::string blanks(18, ' ');
