@@ -4,10 +4,15 @@
 #include "windows/graph_fixture.h"
 
 #include <QApplication>
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <malloc.h>
+#include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -24,6 +29,33 @@ double RollupMb(const std::string &field) {
 void Settle() {
     for (int i = 0; i < 3; ++i)
         QApplication::processEvents();
+}
+
+// The mappings that hold the most resident memory, by file (or kind).
+void ReportLargestMappings(int shown) {
+    std::ifstream smaps("/proc/self/smaps");
+    std::map<std::string, long> kb;
+    std::string line, name;
+    while (std::getline(smaps, line)) {
+        if (!line.empty() && std::isxdigit(static_cast<unsigned char>(line[0])) &&
+            line.find('-') < line.find(' ')) {
+            // "start-end perms offset dev inode   path"
+            std::istringstream fields(line);
+            std::string range, perms, offset, dev, inode;
+            fields >> range >> perms >> offset >> dev >> inode;
+            std::getline(fields, name);
+            name.erase(0, name.find_first_not_of(' '));
+            if (name.empty()) name = "[anonymous]";
+        } else if (line.rfind("Rss:", 0) == 0) {
+            kb[name] += std::stol(line.substr(4));
+        }
+    }
+    std::vector<std::pair<long, std::string>> largest;
+    for (const auto &[path, size] : kb)
+        largest.push_back({size, path});
+    std::sort(largest.rbegin(), largest.rend());
+    for (int i = 0; i < shown && i < static_cast<int>(largest.size()); ++i)
+        std::printf("    %7.1f MB  %s\n", largest[i].first / 1024.0, largest[i].second.c_str());
 }
 
 void Report(const char *step) {
@@ -45,6 +77,7 @@ int main() {
         testsupport::MainWindowForTesting program(700, 1100);
         Settle();
         Report("idle: main window shown");
+        ReportLargestMappings(14);
         for (int i = 0; i < MAX_WINDOWS; ++i) {
             std::string title = "recording ";
             title += static_cast<char>('1' + i);
@@ -56,6 +89,7 @@ int main() {
         Gestion_fenetre(menuBar, MENU_TILE, nullptr, mainPanel);
         Settle();
         Report("nine windows, tiled again");
+        ReportLargestMappings(6);
     }
     Settle();
     Report("all closed");
