@@ -183,6 +183,7 @@ class GraphState : public QObject {
         states[plot] = this;
         Setup();
         plot->installEventFilter(this);
+        connect(plot, &QCustomPlot::afterReplot, this, [this] { replotQueued_ = false; });
     }
     ~GraphState() override { states.erase(plot_); }
 
@@ -241,7 +242,11 @@ class GraphState : public QObject {
                                                  : numericTicker_);
     }
 
-    void Replot() { plot_->replot(QCustomPlot::rpQueuedReplot); }
+    void Replot() {
+        replotQueued_ = true;
+        plot_->replot(QCustomPlot::rpQueuedReplot);
+    }
+    bool replotQueued_ = false; // a whole replot is on its way: cursors wait for it
 
     // ---- attributes
     bool Set(int attribute, double value, int *result) {
@@ -612,8 +617,10 @@ class GraphState : public QObject {
     GraphGesture gesture_;
 
     void RedrawCursors() {
-        // The cursor layer has its own buffer: moving a cursor never redraws the curve.
-        if (plot_->isVisible())
+        // The cursor layer has its own buffer: moving a cursor never redraws
+        // the curve. With a whole replot coming (a new or resized graph),
+        // drawing the layer now would draw everything twice.
+        if (plot_->isVisible() && !replotQueued_)
             cursorLayer_->replot();
         else
             Replot();
