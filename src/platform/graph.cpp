@@ -199,6 +199,9 @@ class GraphState : public QObject {
         plot_->setInteractions(QCP::Interactions());
         plot_->setFocusPolicy(Qt::StrongFocus);
         plot_->setBackground(plot_->palette().window());
+        // The plot fills its whole area with that background: nothing under
+        // it needs painting first.
+        plot_->setAttribute(Qt::WA_OpaquePaintEvent);
         // Room on the right for the label at the end of the time axis.
         plot_->axisRect()->setAutoMargins(QCP::msLeft | QCP::msTop | QCP::msBottom);
         plot_->axisRect()->setMargins(QMargins(0, 0, 34, 0));
