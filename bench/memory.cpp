@@ -29,6 +29,9 @@ double RollupMb(const std::string &field) {
 void Settle() {
     for (int i = 0; i < 3; ++i)
         QApplication::processEvents();
+    // Panels discarded go with deleteLater, which the program's event loop
+    // carries out and processEvents alone, outside one, does not.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 // The mappings that hold the most resident memory, by file (or kind).
