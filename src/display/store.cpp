@@ -72,15 +72,28 @@ bool IsGap(const WindowRecord &w, int index) {
 bool SampleRange(const WindowRecord &w, double *lo, double *hi) {
     const int n = GapCount(w);
     bool found = false;
-    for (int k = 0, g = 0; k < w.count; ++k) {
-        while (g < n && w.gapIndex[g] < k)
+    double low = 0.0, high = 0.0;
+    // The runs of readings between the gaps, each in one plain pass.
+    for (int start = 0, g = 0; start < w.count;) {
+        while (g < n && w.gapIndex[g] < start)
             ++g;
-        if (g < n && w.gapIndex[g] == k) continue; // the 0.0 of a gap is no reading
-        if (!found || w.value[k] < *lo) *lo = w.value[k];
-        if (!found || w.value[k] > *hi) *hi = w.value[k];
-        found = true;
+        const int end = g < n ? std::min(w.gapIndex[g], w.count) : w.count;
+        if (end > start) {
+            if (!found) low = high = w.value[start];
+            for (int k = start; k < end; ++k) {
+                low = std::min(low, w.value[k]);
+                high = std::max(high, w.value[k]);
+            }
+            found = true;
+        }
+        start = end + 1; // past the gap: its 0.0 is no reading
     }
-    if (!found) *lo = *hi = 0.0;
+    if (found) {
+        *lo = low;
+        *hi = high;
+    } else {
+        *lo = *hi = 0.0;
+    }
     return found;
 }
 
