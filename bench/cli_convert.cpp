@@ -9,7 +9,10 @@
 
 #include <cstdio>
 #include <map>
+#include <memory>
+#include <set>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -80,36 +83,72 @@ void BM_WriteCsv(benchmark::State &state) {
 }
 BENCHMARK(BM_WriteCsv)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's times per iteration for the ratio.
-class Reporter : public benchmark::ConsoleReporter {
+// Keeps each benchmark's time per iteration for the ratio (the mean when
+// repeated) and hands every run on to the reporter the flags chose.
+class Reporter : public benchmark::BenchmarkReporter {
   public:
+    explicit Reporter(std::unique_ptr<benchmark::BenchmarkReporter> shown)
+        : shown_(std::move(shown)) {}
+    bool ReportContext(const Context &context) override { return shown_->ReportContext(context); }
     void ReportRuns(const std::vector<Run> &runs) override {
-        for (const Run &run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                real[run.benchmark_name()] = run.GetAdjustedRealTime();
-                cpu[run.benchmark_name()] = run.GetAdjustedCPUTime();
+        for (const Run &run : runs) {
+            if (run.error_occurred) continue;
+            const bool mean = run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean";
+            if (mean || (run.run_type == Run::RT_Iteration && !means_.count(run.run_name.str()))) {
+                real[run.run_name.str()] = run.GetAdjustedRealTime();
+                cpu[run.run_name.str()] = run.GetAdjustedCPUTime();
+                if (mean) means_.insert(run.run_name.str());
             }
-        ConsoleReporter::ReportRuns(runs);
+        }
+        shown_->ReportRuns(runs);
     }
+    void Finalize() override { shown_->Finalize(); }
     std::map<std::string, double> real, cpu;
+
+  private:
+    std::unique_ptr<benchmark::BenchmarkReporter> shown_;
+    std::set<std::string> means_;
 };
+
+// The reporter --benchmark_format names (console when none), as
+// BENCHMARK_MAIN's programs choose it; Initialize takes the flag out of argv.
+std::unique_ptr<benchmark::BenchmarkReporter> ShownReporter(int argc, char **argv, bool *console) {
+    std::string format = "console";
+    const std::string flag = "--benchmark_format=";
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]).rfind(flag, 0) == 0) format = argv[i] + flag.size();
+    *console = format == "console";
+    if (format == "json") return std::make_unique<benchmark::JSONReporter>();
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations" // still a format the flag offers
+    if (format == "csv") return std::make_unique<benchmark::CSVReporter>();
+#pragma GCC diagnostic pop
+    // Colours only on a terminal, as --benchmark_color=auto gives them.
+    return std::make_unique<benchmark::ConsoleReporter>(
+        isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
+                              : benchmark::ConsoleReporter::OO_Tabular);
+}
 
 } // namespace
 
 int main(int argc, char **argv) {
     testsupport::EnsureApplication();
+    bool console = true;
+    Reporter reporter(ShownReporter(argc, argv, &console));
     benchmark::Initialize(&argc, argv);
-    Reporter reporter;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const std::string read = "BM_ReadRecordingFile", convert = "BM_ConvertToCsv";
     if (reporter.real[read] > 0 && reporter.real[convert] > 0) {
         // The csv reaches the disk before the command ends (it is synced, as
         // every file the program writes): the wall time holds that wait, the
-        // processor time the work alone.
-        std::printf("convert to csv / read alone = %.2f in time, %.2f in processor time "
-                    "(target: at most 2)\n",
-                    reporter.real[convert] / reporter.real[read],
-                    reporter.cpu[convert] / reporter.cpu[read]);
+        // processor time the work alone. Json and csv output stay parseable:
+        // the ratio goes to the error stream then.
+        std::fprintf(console ? stdout : stderr,
+                     "convert to csv / read alone = %.2f in time, %.2f in processor time "
+                     "(target: at most 2)\n",
+                     reporter.real[convert] / reporter.real[read],
+                     reporter.cpu[convert] / reporter.cpu[read]);
     }
     benchmark::Shutdown();
     return 0;

@@ -26,6 +26,9 @@ struct Program : testsupport::MainWindowForTesting {
         Gestion_affichage(menuBar, MENU_VARIATION_CURSORS, nullptr, mainPanel);
         // The cursors at both ends: every sample between them.
         SetGraphCursor(windows[slot].panel, WINDOW_GRAPH, 2, 0, 0);
+        // The window drawn, as it is before a user can take a cursor.
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
     }
 };
 

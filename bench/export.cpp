@@ -89,6 +89,11 @@ void BM_BareLibxlsxwriter(benchmark::State &state) {
     std::vector<Prepared> prepared;
     for (const auto *list : {&header, &cells})
         for (const SheetCell &c : *list) {
+            // A number cell holds its value, not a text.
+            if (c.numeric) {
+                prepared.push_back({c.row - 1, c.column - 1, true, c.number, ""});
+                continue;
+            }
             std::string text = c.text[0] == '\'' ? c.text.substr(1) : c.text;
             std::string trimmed = text.substr(text.find_first_not_of(' ') == std::string::npos
                                                   ? text.size()

@@ -22,13 +22,30 @@ void CopyText(char *field, std::size_t size, const std::string &text) {
     field[n] = '\0';
 }
 
+namespace {
+
+// Zeroes a block a page at a time, writing only pages that hold something:
+// a page never written stays unmapped, so an empty slot's 1.3 MB of arrays
+// take no memory until a recording fills them.
+void ZeroTouched(void *block, std::size_t size) {
+    constexpr std::size_t PAGE = 4096;
+    static const unsigned char zeros[PAGE] = {};
+    auto *bytes = static_cast<unsigned char *>(block);
+    for (std::size_t at = 0; at < size; at += PAGE) {
+        const std::size_t n = std::min(PAGE, size - at);
+        if (std::memcmp(bytes + at, zeros, n) != 0) std::memset(bytes + at, 0, n);
+    }
+}
+
+} // namespace
+
 void ResetSlot(int slot) {
     if (slot < 0 || slot >= MAX_WINDOWS) return;
     WindowRecord &w = windows[slot];
     double *total = w.total;
     int32_t cursorValue[6];
     std::memcpy(cursorValue, w.legendCursorValue, sizeof cursorValue);
-    std::memset(&w, 0, sizeof w);
+    ZeroTouched(&w, sizeof w);
     w.total = total;
     std::memcpy(w.legendCursorValue, cursorValue, sizeof cursorValue);
     const std::string blanks(18, ' ');
@@ -55,15 +72,28 @@ bool IsGap(const WindowRecord &w, int index) {
 bool SampleRange(const WindowRecord &w, double *lo, double *hi) {
     const int n = GapCount(w);
     bool found = false;
-    for (int k = 0, g = 0; k < w.count; ++k) {
-        while (g < n && w.gapIndex[g] < k)
+    double low = 0.0, high = 0.0;
+    // The runs of readings between the gaps, each in one plain pass.
+    for (int start = 0, g = 0; start < w.count;) {
+        while (g < n && w.gapIndex[g] < start)
             ++g;
-        if (g < n && w.gapIndex[g] == k) continue; // the 0.0 of a gap is no reading
-        if (!found || w.value[k] < *lo) *lo = w.value[k];
-        if (!found || w.value[k] > *hi) *hi = w.value[k];
-        found = true;
+        const int end = g < n ? std::min(w.gapIndex[g], w.count) : w.count;
+        if (end > start) {
+            if (!found) low = high = w.value[start];
+            for (int k = start; k < end; ++k) {
+                low = std::min(low, w.value[k]);
+                high = std::max(high, w.value[k]);
+            }
+            found = true;
+        }
+        start = end + 1; // past the gap: its 0.0 is no reading
     }
-    if (!found) *lo = *hi = 0.0;
+    if (found) {
+        *lo = low;
+        *hi = high;
+    } else {
+        *lo = *hi = 0.0;
+    }
     return found;
 }
 

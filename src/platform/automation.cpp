@@ -114,16 +114,23 @@ NumberShape ShapeOfNumber(double x) {
     const double a = std::fabs(x);
     if (a == 0 || !std::isfinite(a)) return shape;
     constexpr int kDigits = 7;
+    // to_chars gives printf's digits without its cost, which a sheet of
+    // 65,000 rows paid half a million times.
     char buffer[64];
+    std::to_chars_result written;
     if (a < 1e-4) {
-        std::snprintf(buffer, sizeof buffer, "%.*e", kDigits - 1, a);
+        written = std::to_chars(buffer, buffer + sizeof buffer, a, std::chars_format::scientific,
+                                kDigits - 1);
         shape.scientific = true;
     } else {
         const int magnitude = static_cast<int>(std::floor(std::log10(a)));
         const int decimals = std::clamp(kDigits - 1 - magnitude, 0, kMaxDecimals);
-        std::snprintf(buffer, sizeof buffer, "%.*f", decimals, a);
+        written =
+            std::to_chars(buffer, buffer + sizeof buffer, a, std::chars_format::fixed, decimals);
     }
-    std::string text = buffer;
+    // Only a whole number too long for the buffer fails: it has no decimals.
+    if (written.ec != std::errc()) return shape;
+    const std::string text(buffer, written.ptr);
     const size_t point = text.find('.');
     if (point == std::string::npos) return shape;
     size_t end = std::min(text.find('e'), text.size());

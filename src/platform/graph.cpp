@@ -4,6 +4,8 @@
 #include "platform/axislabels.h"
 #include "platform/internal.h"
 
+#include "display/reduction.h"
+
 #include <QMdiSubWindow>
 
 #include <QFontDatabase>
@@ -16,6 +18,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <unordered_map>
 
 namespace {
@@ -102,6 +106,108 @@ class TimeTicker : public QCPAxisTicker {
     QCPAxis *axis_;
 };
 
+// A curve's samples and what its view last drew of them: the points of the
+// pixel columns, for one visible range, plot width and device scale. Times
+// a fixed step apart (a recording's, as a rule) are kept as first time and
+// step: half the memory of a long curve.
+struct CurveSamples {
+    std::vector<double> x, y; // x empty when the times are first + k * step
+    double first = 0, step = 0;
+    QSharedPointer<QCPGraphDataContainer> drawn{new QCPGraphDataContainer};
+    double lo = 0, hi = 0, columns = 0; // the view `drawn` is for; columns 0 when none
+
+    int Count() const { return static_cast<int>(y.size()); }
+    // One expression for the check and the use, so that both round alike.
+    static double Nth(double first, double step, int k) { return first + k * step; }
+    double Time(int k) const {
+        return x.empty() ? Nth(first, step, k) : x[static_cast<std::size_t>(k)];
+    }
+    double operator[](int k) const { return Time(k); } // the times, as ReduceToColumns reads them
+
+    // Times a fixed step apart, to the last bit, stand as first time and step.
+    static bool Evenly(const double *t, int count, double *first, double *step) {
+        if (count < 2) return false;
+        *first = t[0];
+        *step = t[1] - t[0];
+        for (int k = 0; k < count; ++k)
+            if (t[k] != Nth(*first, *step, k)) return false;
+        return true;
+    }
+    void SetTimes(const double *t, int count) {
+        if (Evenly(t, count, &first, &step)) {
+            x.clear();
+            x.shrink_to_fit();
+        } else {
+            x.assign(t, t + count);
+        }
+    }
+    bool SameTimes(const double *t, int count) const {
+        if (Count() != count) return false;
+        if (!x.empty())
+            return count == 0 ||
+                   std::memcmp(x.data(), t, static_cast<std::size_t>(count) * sizeof(double)) == 0;
+        double f = 0, d = 0;
+        return Evenly(t, count, &f, &d) && f == first && d == step;
+    }
+};
+
+// A curve that keeps all its samples and hands QCustomPlot only the few
+// points each pixel column needs, worked out again only when the visible
+// range or the plot's width changes: a cursor move, a new colour or a
+// re-tile at the same size draws from the points already made.
+class ReducedGraph : public QCPGraph {
+  public:
+    ReducedGraph(QCPAxis *keyAxis, QCPAxis *valueAxis, std::shared_ptr<CurveSamples> samples)
+        : QCPGraph(keyAxis, valueAxis), samples_(std::move(samples)) {
+        setData(samples_->drawn);
+        setAdaptiveSampling(false); // the columns are reduced already
+    }
+
+    const std::shared_ptr<CurveSamples> &Samples() const { return samples_; }
+    int Count() const { return samples_->Count(); }
+    double Key(int i) const { return samples_->Time(i); }
+    double Value(int i) const { return samples_->y[static_cast<std::size_t>(i)]; }
+
+    // The range of the samples themselves, not of the points last drawn.
+    bool FullRange(int axis, QCPRange *range) const {
+        bool found = false;
+        for (int k = 0; k < Count(); ++k) {
+            const double d = axis == 0 ? Key(k) : Value(k);
+            if (std::isnan(d)) continue;
+            if (!found) *range = QCPRange(d, d);
+            range->expand(d);
+            found = true;
+        }
+        return found;
+    }
+
+  protected:
+    void draw(QCPPainter *painter) override {
+        CurveSamples &s = *samples_;
+        const QCPRange view = keyAxis()->range();
+        // A cosmetic pen is one device pixel wide: a printer's page has more
+        // columns than the screen for the same plot width.
+        const double scale = std::max(1.0, std::abs(painter->deviceTransform().m11()));
+        const double columns = std::max(1.0, std::round(keyAxis()->axisRect()->width() * scale));
+        if (view.lower != s.lo || view.upper != s.hi || columns != s.columns) {
+            ReduceToColumns(s, s.y.data(), Count(), view.lower, view.upper, columns, &keys_,
+                            &values_);
+            QVector<QCPGraphData> points(static_cast<qsizetype>(keys_.size()));
+            for (std::size_t i = 0; i < keys_.size(); ++i)
+                points[static_cast<qsizetype>(i)] = QCPGraphData(keys_[i], values_[i]);
+            s.drawn->set(points, true);
+            s.lo = view.lower;
+            s.hi = view.upper;
+            s.columns = columns;
+        }
+        QCPGraph::draw(painter);
+    }
+
+  private:
+    std::shared_ptr<CurveSamples> samples_;
+    std::vector<double> keys_, values_; // room for the reduction, kept between draws
+};
+
 struct Cursor {
     double x = 0.0;
     double y = 0.0;
@@ -113,7 +219,7 @@ struct Cursor {
 };
 
 struct PlotEntry {
-    QCPGraph *curve = nullptr;
+    ReducedGraph *curve = nullptr;
     QCPAbstractItem *item = nullptr;
 };
 
@@ -127,6 +233,7 @@ class GraphState : public QObject {
         states[plot] = this;
         Setup();
         plot->installEventFilter(this);
+        connect(plot, &QCustomPlot::afterReplot, this, [this] { replotQueued_ = false; });
     }
     ~GraphState() override { states.erase(plot_); }
 
@@ -142,10 +249,17 @@ class GraphState : public QObject {
         plot_->setInteractions(QCP::Interactions());
         plot_->setFocusPolicy(Qt::StrongFocus);
         plot_->setBackground(plot_->palette().window());
+        // The plot fills its whole area with that background: nothing under
+        // it needs painting first.
+        plot_->setAttribute(Qt::WA_OpaquePaintEvent);
         // Room on the right for the label at the end of the time axis.
         plot_->axisRect()->setAutoMargins(QCP::msLeft | QCP::msTop | QCP::msBottom);
         plot_->axisRect()->setMargins(QMargins(0, 0, 34, 0));
-        plot_->addLayer(QStringLiteral("cursors"), plot_->layer(QStringLiteral("main")),
+        // Two paint buffers, not four: everything but the cursors in one, the
+        // cursors (which move on their own) in the other, on top. The overlay
+        // layer, with its buffer, is for selections this graph does not make.
+        plot_->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
+        plot_->addLayer(QStringLiteral("cursors"), plot_->layer(QStringLiteral("overlay")),
                         QCustomPlot::limAbove);
         cursorLayer_ = plot_->layer(QStringLiteral("cursors"));
         cursorLayer_->setMode(QCPLayer::lmBuffered);
@@ -184,7 +298,11 @@ class GraphState : public QObject {
                                                  : numericTicker_);
     }
 
-    void Replot() { plot_->replot(QCustomPlot::rpQueuedReplot); }
+    void Replot() {
+        replotQueued_ = true;
+        plot_->replot(QCustomPlot::rpQueuedReplot);
+    }
+    bool replotQueued_ = false; // a whole replot is on its way: cursors wait for it
 
     // ---- attributes
     bool Set(int attribute, double value, int *result) {
@@ -266,21 +384,35 @@ class GraphState : public QObject {
 
     // ---- plots
     int AddCurve(const double *x, const double *y, int count, int colour) {
-        auto *curve = new QCPGraph(plot_->xAxis, plot_->yAxis);
+        std::shared_ptr<CurveSamples> samples = Recycled(x, y, count);
+        if (!samples) {
+            samples = std::make_shared<CurveSamples>();
+            if (std::is_sorted(x, x + count)) {
+                samples->SetTimes(x, count);
+                samples->y.assign(y, y + count);
+            } else {
+                // A time going back would make the columns meaningless: such a
+                // curve is drawn in order of its times, as QCustomPlot sorts it.
+                std::vector<std::size_t> order(static_cast<std::size_t>(count));
+                for (std::size_t i = 0; i < order.size(); ++i)
+                    order[i] = i;
+                std::stable_sort(order.begin(), order.end(),
+                                 [&](std::size_t a, std::size_t b) { return x[a] < x[b]; });
+                samples->x.resize(order.size());
+                samples->y.resize(order.size());
+                for (std::size_t i = 0; i < order.size(); ++i) {
+                    samples->x[i] = x[order[i]];
+                    samples->y[i] = y[order[i]];
+                }
+            }
+        }
+        auto *curve = new ReducedGraph(plot_->xAxis, plot_->yAxis, std::move(samples));
         QPen pen(Rgb(colour), 1);
         pen.setCosmetic(true);
         curve->setPen(pen);
         curve->setAntialiased(false);
-        curve->setAdaptiveSampling(true);
         curve->setLineStyle(QCPGraph::lsLine);
         curve->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
-        QVector<QCPGraphData> data(count);
-        bool sorted = true;
-        for (int i = 0; i < count; ++i) {
-            data[i] = QCPGraphData(x[i], y[i]);
-            if (i > 0 && x[i] < x[i - 1]) sorted = false;
-        }
-        curve->data()->set(data, sorted);
         int handle = nextPlotHandle++;
         plots_[handle].curve = curve;
         lastCurve_ = handle;
@@ -290,6 +422,31 @@ class GraphState : public QObject {
         Replot();
         return handle;
     }
+
+    // The samples of a curve deleted in this same turn of the event loop,
+    // when the very same samples are plotted again (a redraw for a tile, a
+    // colour or a scale): taken over with the points they last drew.
+    std::shared_ptr<CurveSamples> Recycled(const double *x, const double *y, int count) {
+        const std::size_t bytes = static_cast<std::size_t>(count) * sizeof(double);
+        for (auto it = recycled_.begin(); it != recycled_.end(); ++it) {
+            const CurveSamples &s = **it;
+            if (!s.SameTimes(x, count) || (count > 0 && std::memcmp(s.y.data(), y, bytes) != 0))
+                continue;
+            std::shared_ptr<CurveSamples> found = *it;
+            recycled_.erase(it);
+            return found;
+        }
+        return nullptr;
+    }
+
+    void Recycle(const std::shared_ptr<CurveSamples> &samples) {
+        if (recycled_.empty())
+            QMetaObject::invokeMethod(
+                this, [this] { recycled_.clear(); }, Qt::QueuedConnection);
+        recycled_.push_back(samples);
+    }
+
+    std::vector<std::shared_ptr<CurveSamples>> recycled_;
 
     int AddItem(QCPAbstractItem *item) {
         int handle = nextPlotHandle++;
@@ -363,10 +520,8 @@ class GraphState : public QObject {
             QCPRange range;
             for (auto &entry : plots_) {
                 if (!entry.second.curve) continue;
-                bool ok = false;
-                QCPRange r = axis == 0 ? entry.second.curve->getKeyRange(ok)
-                                       : entry.second.curve->getValueRange(ok);
-                if (!ok) continue;
+                QCPRange r;
+                if (!entry.second.curve->FullRange(axis, &r)) continue;
                 range =
                     found ? QCPRange(std::min(range.lower, r.lower), std::max(range.upper, r.upper))
                           : r;
@@ -394,7 +549,7 @@ class GraphState : public QObject {
 
     int LastCurveHandle() const { return lastCurve_; }
 
-    QCPGraph *LastCurve() const {
+    ReducedGraph *LastCurve() const {
         auto it = plots_.find(lastCurve_);
         return it == plots_.end() ? nullptr : it->second.curve;
     }
@@ -411,34 +566,36 @@ class GraphState : public QObject {
     void SnapCursor(int i) {
         Cursor &c = cursors_[i];
         if (c.mode != VAL_SNAP_TO_POINT) return;
-        QCPGraph *curve = LastCurve();
-        if (!curve || curve->data()->isEmpty()) {
+        ReducedGraph *curve = LastCurve();
+        if (!curve || curve->Count() == 0) {
             c.index = -1;
             return;
         }
-        auto data = curve->data();
-        auto it = std::lower_bound(data->constBegin(), data->constEnd(), c.x,
-                                   [](const QCPGraphData &d, double key) { return d.key < key; });
-        if (it == data->constEnd()) {
-            --it;
-        } else if (it != data->constBegin()) {
-            auto before = it - 1;
-            if (c.x - before->key <= it->key - c.x) it = before;
+        int a = 0, b = curve->Count(); // the first sample at or after the cursor's time
+        while (a < b) {
+            const int mid = a + (b - a) / 2;
+            if (curve->Key(mid) < c.x)
+                a = mid + 1;
+            else
+                b = mid;
         }
-        c.index = static_cast<int>(it - data->constBegin());
-        c.x = it->key;
-        c.y = it->value;
+        if (a == curve->Count()) {
+            --a;
+        } else if (a > 0 && c.x - curve->Key(a - 1) <= curve->Key(a) - c.x) {
+            --a;
+        }
+        c.index = a;
+        c.x = curve->Key(c.index);
+        c.y = curve->Value(c.index);
     }
 
     void SnapStep(int i, int step) {
         Cursor &c = cursors_[i];
-        QCPGraph *curve = LastCurve();
+        ReducedGraph *curve = LastCurve();
         if (!curve || c.index < 0) return;
-        int n = curve->data()->size();
-        c.index = std::clamp(c.index + step, 0, n - 1);
-        auto it = curve->data()->constBegin() + c.index;
-        c.x = it->key;
-        c.y = it->value;
+        c.index = std::clamp(c.index + step, 0, curve->Count() - 1);
+        c.x = curve->Key(c.index);
+        c.y = curve->Value(c.index);
     }
 
     void UpdateCursorItems() {
@@ -517,8 +674,10 @@ class GraphState : public QObject {
     GraphGesture gesture_;
 
     void RedrawCursors() {
-        // The cursor layer has its own buffer: moving a cursor never redraws the curve.
-        if (plot_->isVisible())
+        // The cursor layer has its own buffer: moving a cursor never redraws
+        // the curve. With a whole replot coming (a new or resized graph),
+        // drawing the layer now would draw everything twice.
+        if (plot_->isVisible() && !replotQueued_)
             cursorLayer_->replot();
         else
             Replot();
@@ -529,6 +688,18 @@ class GraphState : public QObject {
         if (watched != plot_) return false;
         if (Gesture(event)) return true;
         switch (event->type()) {
+        case QEvent::Resize:
+            // QCustomPlot redraws at once on each resize; a window laid out
+            // anew (width, then height, then its neighbours) is drawn once,
+            // at its final size, when the event loop comes round.
+            // The axes' pixels follow the new size now, for a press that
+            // comes before the drawing.
+            plot_->setViewport(plot_->rect());
+            for (auto phase : {QCPLayoutElement::upPreparation, QCPLayoutElement::upMargins,
+                               QCPLayoutElement::upLayout})
+                plot_->plotLayout()->update(phase);
+            Replot();
+            return true;
         case QEvent::MouseButtonPress: {
             auto *me = static_cast<QMouseEvent *>(event);
             if (me->button() != Qt::LeftButton || numCursors_ == 0) return false;
@@ -736,7 +907,10 @@ class GraphState : public QObject {
     }
 
     void Remove(PlotEntry &entry) {
-        if (entry.curve) plot_->removeGraph(entry.curve);
+        if (entry.curve) {
+            Recycle(entry.curve->Samples());
+            plot_->removeGraph(entry.curve);
+        }
         if (entry.item) plot_->removeItem(entry.item);
     }
 
