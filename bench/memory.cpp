@@ -4,6 +4,8 @@
 #include "windows/graph_fixture.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -32,6 +34,10 @@ void Settle() {
     // Panels discarded go with deleteLater, which the program's event loop
     // carries out and processEvents alone, outside one, does not.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // Then idle for a moment, as the program is between the user's actions.
+    QEventLoop idle;
+    QTimer::singleShot(50, &idle, &QEventLoop::quit);
+    idle.exec();
 }
 
 // The mappings that hold the most resident memory, by file (or kind).

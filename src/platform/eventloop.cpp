@@ -1,6 +1,7 @@
 // Start of the run-time, the event loop, modal panels, the wait cursor.
 #include "platform/internal.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -19,6 +20,7 @@
 #include <QXmlStreamReader>
 #include <clocale>
 #include <deque>
+#include <malloc.h>
 #include <set>
 
 namespace rt {
@@ -106,11 +108,33 @@ void WatchDoubleClicks() {
     QApplication::instance()->installEventFilter(watcher);
 }
 
+// Opening, importing or saving passes megabytes through the heap; the
+// allocator keeps what was freed for later, so the program would hold its
+// largest moment's memory for good. When the loop goes idle after the free
+// heap grew by a few megabytes, those pages go back to the system.
+void ReleaseFreedMemoryWhenIdle() {
+    auto *dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher || dispatcher->property("velorinderTrims").toBool()) return;
+    dispatcher->setProperty("velorinderTrims", true);
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, [] {
+        constexpr std::size_t kGrowth = 4u << 20;
+        static std::size_t freeAfterTrim = 0;
+        const std::size_t free = mallinfo2().fordblks;
+        if (free > freeAfterTrim + kGrowth) {
+            malloc_trim(0);
+            freeAfterTrim = free;
+        } else if (free < freeAfterTrim) {
+            freeAfterTrim = free;
+        }
+    });
+}
+
 } // namespace
 
 int InitCVIRTE(int argc, char *argv[]) {
     if (QApplication::instance()) {
         WatchDoubleClicks();
+        ReleaseFreedMemoryWhenIdle();
         return 1;
     }
     static int count = argc;
@@ -124,6 +148,7 @@ int InitCVIRTE(int argc, char *argv[]) {
     QGuiApplication::setDesktopFileName("org.velorinder.Velorinder");
     QApplication::setStyle("Fusion");
     WatchDoubleClicks();
+    ReleaseFreedMemoryWhenIdle();
     return 1;
 }
 
