@@ -8,6 +8,7 @@
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QRegularExpression>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 #include <set>
@@ -303,4 +304,9 @@ TEST_F(TextsOnAGraph, APictureOfATwoSecondViewShowsTheWindowsLabels) {
     for (auto it = time.globalMatch(svg); it.hasNext();)
         inPicture.push_back(it.next().captured(1).toStdString());
     EXPECT_EQ(inPicture, onScreen);
+    const char *pictures = std::getenv("VELORINDER_PICTURES");
+    EXPECT_EQ(SaveCurvePicture(PictureOfSlot(slot),
+                               (pictures ? pictures : ::testing::TempDir()) + "/two_seconds.png",
+                               "png", 800, 400),
+              0);
 }
