@@ -63,6 +63,17 @@ TEST_F(LayoutTest, RestoringAMaximisedWindowByItsFrameLaysItOutAgain) {
     ASSERT_TRUE(SavePicture(PictureDir() + "/restored.png"));
 }
 
+// Each new size places every control, whatever the size before it.
+TEST_F(LayoutTest, AWindowWidenedByTheGraphsLeftBandLaysOutItsGraphAgain) {
+    OpenRecording("rec", testsupport::RunUpCurve(100));
+    Gestion_fenetre(menuBar, MENU_CASCADE, nullptr, mainPanel);
+    Settle();
+    const int p = windows[0].panel;
+    SetPanelAttribute(p, ATTR_WIDTH, PanelInt(p, ATTR_WIDTH) + 90);
+    Settle();
+    ExpectFitted(0, "ninety pixels wider");
+}
+
 // The zoom text meets neither the legend's boxes, nor the graph, nor the
 // scroll bar, and stays inside its window, in every tile the program makes.
 TEST_F(LayoutTest, ZoomTextCollidesWithNothingInTiledWindows) {
