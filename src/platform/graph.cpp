@@ -105,10 +105,14 @@ class GraphState : public QObject {
         textTicker_ = QSharedPointer<TimeTicker>(new TimeTicker(plot_->xAxis));
         valueTicker_ = QSharedPointer<ValueTicker>(new ValueTicker(plot_->yAxis));
         plot_->yAxis->setTicker(valueTicker_);
-        // Labels are chosen before the layout settles: a new size chooses again.
+        // Labels are chosen before the layout settles: a new size chooses
+        // again, once, when the labels of this drawing were chosen for another.
+        connect(plot_, &QCustomPlot::beforeReplot, this,
+                [this] { textTicker_->usedPixels = valueTicker_->usedPixels = -1; });
         connect(plot_, &QCustomPlot::afterReplot, this, [this] {
-            if ((useLabelStrings_ && textTicker_->usedPixels != plot_->axisRect()->width()) ||
-                valueTicker_->usedPixels != plot_->axisRect()->height())
+            const int width = textTicker_->usedPixels, height = valueTicker_->usedPixels;
+            if ((useLabelStrings_ && width >= 0 && width != plot_->axisRect()->width()) ||
+                (height >= 0 && height != plot_->axisRect()->height()))
                 Replot();
         });
         for (int i = 0; i < kMaxCursors; ++i)
