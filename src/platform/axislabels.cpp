@@ -114,6 +114,17 @@ std::vector<AxisLabel> FitAxisLabels(const std::vector<AxisLabel> &labels, doubl
     return out;
 }
 
+double ValueTickStep(double step, double span, double pixels, double labelHeight, double gap) {
+    if (!(step > 0) || !(span > 0) || !std::isfinite(span)) return step;
+    // A graph too short for even one label keeps one at most.
+    const double least = pixels > 0 ? span * (labelHeight + gap) / pixels : 2 * span;
+    if (step >= least) return step;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(least)));
+    for (double mantissa : {1.0, 2.0, 2.5, 5.0})
+        if (mantissa * magnitude >= least) return mantissa * magnitude;
+    return 10 * magnitude;
+}
+
 std::string ElideText(const std::string &text, double maxWidth, const TextWidth &width,
                       ElideSide side) {
     if (width(text) <= maxWidth) return text;

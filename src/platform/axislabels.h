@@ -34,6 +34,11 @@ std::vector<AxisLabel> ShownTimeLabels(const std::vector<AxisLabel> &items, doub
 std::vector<AxisLabel> FitAxisLabels(const std::vector<AxisLabel> &labels, double xmin, double xmax,
                                      double pixels, const TextWidth &width, double gap);
 
+// The step between labels of a value axis `pixels` high: `step` while its
+// labels, `labelHeight` high and `gap` apart, fit one above the other over
+// `span`; else the smallest of 1, 2, 2.5 and 5 times a power of ten that does.
+double ValueTickStep(double step, double span, double pixels, double labelHeight, double gap);
+
 enum class ElideSide { Left, Right };
 
 // `text` cut to at most `maxWidth`, with "…" where the cut is; the text

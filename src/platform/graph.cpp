@@ -3,6 +3,7 @@
 // the user drags with the mouse or moves with the arrow keys.
 #include "platform/axislabels.h"
 #include "platform/internal.h"
+#include "platform/tickers.h"
 
 #include "display/reduction.h"
 
@@ -55,55 +56,6 @@ class EdgeText : public QCPItemText {
         setPositionAlignment(align);
         QCPItemText::draw(painter);
     }
-};
-
-// The time axis shows the labels the program set, unless they would run
-// together on a narrow graph or name the same second on a short view.
-class TimeTicker : public QCPAxisTicker {
-  public:
-    explicit TimeTicker(QCPAxis *axis) : axis_(axis) {}
-
-    std::vector<AxisLabel> items;
-    int usedPixels = -1; // the axis length the last labels were chosen for
-
-  protected:
-    void generate(const QCPRange &range, const QLocale &, QChar, int, QVector<double> &ticks,
-                  QVector<double> *subTicks, QVector<QString> *tickLabels) override {
-        usedPixels = axis_->axisRect()->width();
-        const QFontMetricsF metrics(axis_->tickLabelFont());
-        std::vector<AxisLabel> shown = FitAxisLabels(
-            ShownTimeLabels(items, range.lower, range.upper), range.lower, range.upper, usedPixels,
-            [&](const std::string &text) {
-                return metrics.horizontalAdvance(QString::fromStdString(text));
-            },
-            metrics.horizontalAdvance(QLatin1Char(' ')));
-        std::stable_sort(shown.begin(), shown.end(), [](const AxisLabel &a, const AxisLabel &b) {
-            return a.position < b.position;
-        });
-        ticks.clear();
-        if (tickLabels) tickLabels->clear();
-        for (const AxisLabel &label : shown) {
-            if (label.position < range.lower || label.position > range.upper) continue;
-            // Two items at one place draw once, as the program's last word there.
-            if (!ticks.isEmpty() && ticks.last() == label.position) {
-                if (tickLabels) tickLabels->last() = QString::fromStdString(label.text);
-                continue;
-            }
-            ticks.push_back(label.position);
-            if (tickLabels) tickLabels->push_back(QString::fromStdString(label.text));
-        }
-        if (subTicks) {
-            subTicks->clear();
-            for (int i = 1; i < ticks.size(); ++i)
-                for (int k = 1; k <= kSubTicks; ++k)
-                    subTicks->push_back(ticks[i - 1] +
-                                        (ticks[i] - ticks[i - 1]) * k / (kSubTicks + 1));
-        }
-    }
-
-  private:
-    static constexpr int kSubTicks = 3;
-    QCPAxis *axis_;
 };
 
 // A curve's samples and what its view last drew of them: the points of the
@@ -265,9 +217,17 @@ class GraphState : public QObject {
         cursorLayer_->setMode(QCPLayer::lmBuffered);
         numericTicker_ = QSharedPointer<QCPAxisTicker>(new QCPAxisTicker);
         textTicker_ = QSharedPointer<TimeTicker>(new TimeTicker(plot_->xAxis));
-        // Labels are chosen before the layout settles: a new width chooses again.
+        valueTicker_ = QSharedPointer<ValueTicker>(new ValueTicker(plot_->yAxis));
+        plot_->yAxis->setTicker(valueTicker_);
+        // Labels are chosen before the layout settles: a new size chooses
+        // again, once, when the labels of this drawing were chosen for another.
+        connect(plot_, &QCustomPlot::beforeReplot, this,
+                [this] { textTicker_->usedPixels = valueTicker_->usedPixels = -1; });
         connect(plot_, &QCustomPlot::afterReplot, this, [this] {
-            if (useLabelStrings_ && textTicker_->usedPixels != plot_->axisRect()->width()) Replot();
+            const int width = textTicker_->usedPixels, height = valueTicker_->usedPixels;
+            if ((useLabelStrings_ && width >= 0 && width != plot_->axisRect()->width()) ||
+                (height >= 0 && height != plot_->axisRect()->height()))
+                Replot();
         });
         for (int i = 0; i < kMaxCursors; ++i)
             cursors_[i].mode = i == 0 ? VAL_SNAP_TO_POINT : VAL_FREE_FORM_CURSOR;
@@ -918,6 +878,7 @@ class GraphState : public QObject {
     QCPLayer *cursorLayer_ = nullptr;
     QSharedPointer<QCPAxisTicker> numericTicker_;
     QSharedPointer<TimeTicker> textTicker_;
+    QSharedPointer<ValueTicker> valueTicker_;
     std::map<int, PlotEntry> plots_;
     int lastCurve_ = 0;
     int modes_[2] = {VAL_AUTOSCALE, VAL_AUTOSCALE};

@@ -72,9 +72,21 @@ class PanelWatcher : public QObject {
     bool eventFilter(QObject *watched, QEvent *event) override {
         switch (event->type()) {
         case QEvent::Resize:
-            if (static_cast<QResizeEvent *>(event)->oldSize().isValid())
+            if (static_cast<QResizeEvent *>(event)->oldSize().isValid()) {
+                seen_ = static_cast<QResizeEvent *>(event)->size();
                 DispatchPanelEvent(handle_, EVENT_PANEL_SIZE);
+            }
             break;
+        case QEvent::Show: {
+            // A window inside the area is hidden while it is maximised or
+            // restored, and a hidden widget hears of its new size without the
+            // old one: the size it shows with is compared with the last seen.
+            const QSize now = static_cast<QWidget *>(watched)->size();
+            const bool changed = seen_.isValid() && seen_ != now;
+            seen_ = now;
+            if (changed) DispatchPanelEvent(handle_, EVENT_PANEL_SIZE);
+            break;
+        }
         case QEvent::KeyPress:
             // Escape in a dialog does what its close control does.
             if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
@@ -129,6 +141,7 @@ class PanelWatcher : public QObject {
 
   private:
     int handle_;
+    QSize seen_; // the size the panel was last shown or laid out with
 };
 
 // A control's value as text/number, kept so DefaultCtrl can restore it.

@@ -3,6 +3,7 @@
 // as PNG, SVG or PDF; and the run-time such a program starts.
 #include "platform/platform.h"
 #include "platform/replace.h"
+#include "platform/tickers.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -97,13 +98,12 @@ void Compose(QCustomPlot &plot, const CurvePicture &picture) {
         axis->setSubTickPen(axisPen);
     }
 
-    auto ticker = QSharedPointer<QCPAxisTickerText>(new QCPAxisTickerText);
-    ticker->setSubTickCount(3);
-    QMap<double, QString> ticks;
+    // The labels a window would show over the same view and width.
+    auto ticker = QSharedPointer<TimeTicker>(new TimeTicker(plot.xAxis));
     for (const auto &label : picture.timeLabels)
-        ticks.insert(label.first, QString::fromStdString(label.second));
-    ticker->setTicks(ticks);
+        ticker->items.push_back({label.first, label.second});
     plot.xAxis->setTicker(ticker);
+    plot.yAxis->setTicker(QSharedPointer<ValueTicker>(new ValueTicker(plot.yAxis)));
     plot.xAxis->setRange(picture.timeMin, picture.timeMax);
     plot.yAxis->setRange(picture.valueMin, picture.valueMax);
     plot.yAxis->setLabel(QString::fromStdString(picture.valueAxisName));
@@ -159,6 +159,9 @@ int SaveCurvePicture(const CurvePicture &picture, const std::string &path,
     QCustomPlot plot;
     plot.resize(width, height);
     Compose(plot, picture);
+    // Labels are chosen for the plot area of the layout before: lay it out at
+    // the picture's size first.
+    plot.replot(QCustomPlot::rpImmediateRefresh);
     // Written whole and put in place of the target only then, so that a
     // failure leaves an earlier picture of that name as it was.
     const int replaced = ReplaceFile(path, [&](int, const std::string &name) {

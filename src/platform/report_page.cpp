@@ -4,6 +4,7 @@
 // footer at the bottom. Print, preview and the command line's PDF all draw
 // through here.
 #include "platform/report_page.h"
+#include "platform/axislabels.h"
 #include "platform/internal.h"
 #include "platform/replace.h"
 
@@ -137,9 +138,15 @@ class PageDrawer {
         for (const auto &tick : g.valueTicks)
             tickWidth =
                 std::max(tickWidth, fm.horizontalAdvance(QString::fromStdString(tick.second)));
+        // The time labels a window shows over the same view: parts of a
+        // second on a short one, thinned out where they would run together.
+        std::vector<AxisLabel> timeLabels;
+        for (const auto &tick : g.timeTicks)
+            timeLabels.push_back({tick.first, tick.second});
+        timeLabels = ShownTimeLabels(timeLabels, g.timeMin, g.timeMax);
         double lastHalf = 0;
-        if (!g.timeTicks.empty())
-            lastHalf = fm.horizontalAdvance(QString::fromStdString(g.timeTicks.back().second)) / 2;
+        if (!timeLabels.empty())
+            lastHalf = fm.horizontalAdvance(QString::fromStdString(timeLabels.back().text)) / 2;
         const double nameHeight = fm.lineSpacing();
         QRectF plot;
         plot.setLeft(box.left() + nameHeight + Mm(1.5) + tickWidth + Mm(2));
@@ -147,6 +154,12 @@ class PageDrawer {
         plot.setRight(box.right() - std::max(Mm(3), lastHalf));
         plot.setBottom(box.bottom() - (fm.height() + Mm(1.5) + nameHeight + Mm(1)));
         if (plot.width() < Mm(20) || plot.height() < Mm(10)) return;
+        timeLabels = FitAxisLabels(
+            timeLabels, g.timeMin, g.timeMax, plot.width(),
+            [&](const std::string &text) {
+                return fm.horizontalAdvance(QString::fromStdString(text));
+            },
+            fm.horizontalAdvance(QLatin1Char(' ')));
 
         auto X = [&](double t) {
             return plot.left() + (t - g.timeMin) / (g.timeMax - g.timeMin) * plot.width();
@@ -159,10 +172,10 @@ class PageDrawer {
         // Graticule, under everything else.
         p_.setPen(Pen(inks_.grid, 0.12, inks_.grey ? Qt::SolidLine : Qt::DotLine));
         if (g.timeGrid)
-            for (const auto &tick : g.timeTicks)
-                if (inside(tick.first, g.timeMin, g.timeMax))
-                    p_.drawLine(QPointF(X(tick.first), plot.top()),
-                                QPointF(X(tick.first), plot.bottom()));
+            for (const AxisLabel &tick : timeLabels)
+                if (inside(tick.position, g.timeMin, g.timeMax))
+                    p_.drawLine(QPointF(X(tick.position), plot.top()),
+                                QPointF(X(tick.position), plot.bottom()));
         if (g.valueGrid)
             for (const auto &tick : g.valueTicks)
                 if (inside(tick.first, g.valueMin, g.valueMax))
@@ -175,15 +188,15 @@ class PageDrawer {
         p_.drawRect(plot);
         p_.setFont(small_);
         const double tick = Mm(1.2);
-        for (const auto &t : g.timeTicks) {
-            if (!inside(t.first, g.timeMin, g.timeMax)) continue;
-            const double x = X(t.first);
+        for (const AxisLabel &t : timeLabels) {
+            if (!inside(t.position, g.timeMin, g.timeMax)) continue;
+            const double x = X(t.position);
             p_.setPen(Pen(inks_.text, 0.25));
             p_.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + tick));
             p_.setPen(inks_.text);
-            const double w = fm.horizontalAdvance(QString::fromStdString(t.second));
+            const double w = fm.horizontalAdvance(QString::fromStdString(t.text));
             p_.drawText(QRectF(x - w / 2 - Mm(1), plot.bottom() + tick, w + Mm(2), fm.height()),
-                        Qt::AlignHCenter | Qt::AlignTop, QString::fromStdString(t.second));
+                        Qt::AlignHCenter | Qt::AlignTop, QString::fromStdString(t.text));
         }
         for (const auto &t : g.valueTicks) {
             if (!inside(t.first, g.valueMin, g.valueMax)) continue;

@@ -9,6 +9,7 @@
 #include "shell/shell.h"
 #include "toolbox/toolbox.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <set>
@@ -234,23 +235,24 @@ void ToggleFullScreen(int p) {
 
 void LayOut(int p) {
     // Controls are placed inside the window's frame and title bar.
-    int H = 0, W = 0, gh = 0, gw = 0;
+    int H = 0, W = 0;
     GetPanelInnerSize(p, &H, &W);
     double x2 = 0, y2 = 0, x3 = 0, y3 = 0;
     Sauver_curseurs(p, &x2, &y2, &x3, &y3);
-    GetCtrlAttribute(p, WINDOW_GRAPH, ATTR_HEIGHT, &gh);
-    GetCtrlAttribute(p, WINDOW_GRAPH, ATTR_WIDTH, &gw);
-    if (W - 90 > 0 && gw != W - 180) {
-        SetCtrlAttribute(p, WINDOW_GRAPH, ATTR_WIDTH, W - 90);
-        ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrLength, W - 180);
-    }
-    if (gh != H - 15) {
-        SetCtrlAttribute(p, WINDOW_GRAPH, ATTR_HEIGHT, H - 15);
-        SetCtrlAttribute(p, WINDOW_SCROLLBAR, ATTR_TOP, H - 16);
-    }
+    // Every control is placed each time: one left where an earlier size put
+    // it would lie across the graph.
+    if (W - 90 > 0) SetCtrlAttribute(p, WINDOW_GRAPH, ATTR_WIDTH, W - 90);
+    if (H - 15 > 0) SetCtrlAttribute(p, WINDOW_GRAPH, ATTR_HEIGHT, H - 15);
+    const int barLength = std::max(64, W - 180);
+    ScrollBar_SetAttribute(p, WINDOW_SCROLLBAR, kScrollBarAttrLength, barLength);
+    SetCtrlAttribute(p, WINDOW_SCROLLBAR, ATTR_TOP, H - 16);
     Restaurer_curseurs(p, x2, y2, x3, y3);
     ValCurseur(p, WINDOW_GRAPH, EVENT_COMMIT, nullptr, 0, 0);
-    SetCtrlAttribute(p, WINDOW_ZOOM_TEXT, ATTR_TOP, H - 29);
+    // The zoom text goes beside the end of the scroll bar, under the graph:
+    // the band left of the graph belongs to the legend, whose boxes reach
+    // further down than a short tiled window.
+    SetCtrlAttribute(p, WINDOW_ZOOM_TEXT, ATTR_TOP, H - 15);
+    SetCtrlAttribute(p, WINDOW_ZOOM_TEXT, ATTR_LEFT, 90 + barLength + 5);
 }
 
 } // namespace

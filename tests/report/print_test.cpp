@@ -287,4 +287,14 @@ TEST_F(ReportTest, TheCommandLinePageOfAFileIsThePageTheProgramPrints) {
     EXPECT_NE(converted.find("Page 1 / 1"), std::string::npos) << converted;
 }
 
+// A printed short view names its times as the window does: parts of a second,
+// each once.
+TEST_F(ReportTest, APrintedTwoSecondViewTellsItsTimesApart) {
+    OpenFile("short.vlr", 100, 1);
+    SetVisibleTime(windows[currentWindow].panel, 10.3, 12.3);
+    const std::string text = PdfText(PrintCurrent());
+    ExpectHolds(text, {"0:00:10.3", "0:00:11.3", "0:00:12.3"});
+    PagePicture(dir.file("print.pdf"), "report-two-seconds");
+}
+
 } // namespace

@@ -1,10 +1,14 @@
 // Time-axis labels that neither run together nor repeat a second, and texts
 // cut to the room they have: the choice alone, then on a graph window.
+#include "files/files.h"
 #include "graph_fixture.h"
 #include "platform/axislabels.h"
 
+#include <QFile>
 #include <QFontMetricsF>
 #include <QLabel>
+#include <QRegularExpression>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 #include <set>
@@ -103,6 +107,17 @@ TEST(ElideText, CutsAtTheChosenSideWithoutSplittingACharacter) {
               "\xE2\x80\xA6"
               "5 tr/min\xC2\xB2"); // ten characters, 70 px
     EXPECT_EQ(ElideText("abc", 5, SevenEach, ElideSide::Left), "");
+}
+
+TEST(ValueAxisLabels, AShortAxisTakesALargerRoundStepAndATallOneKeepsItsOwn) {
+    // 0 .. 1500 every 250: seven labels 14 px high with a 3 px gap need 102 px.
+    EXPECT_DOUBLE_EQ(ValueTickStep(250, 1500, 400, 14, 3), 250);
+    EXPECT_DOUBLE_EQ(ValueTickStep(250, 1500, 102, 14, 3), 250);
+    EXPECT_DOUBLE_EQ(ValueTickStep(250, 1500, 70, 14, 3), 500) << "364 at least, a round 500";
+    EXPECT_DOUBLE_EQ(ValueTickStep(250, 1500, 40, 14, 3), 1000) << "637.5 at least";
+    EXPECT_DOUBLE_EQ(ValueTickStep(0.5, 3, 30, 14, 3), 2) << "1.7 at least";
+    EXPECT_DOUBLE_EQ(ValueTickStep(0.05, 1, 80, 14, 3), 0.25) << "0.2125 at least";
+    EXPECT_DOUBLE_EQ(ValueTickStep(250, 1500, 0, 14, 3), 5000) << "no room: one label at most";
 }
 
 class TextsOnAGraph : public GraphWindowTest {
@@ -231,3 +246,67 @@ TEST_F(TextsOnAGraph, TheLegendLineSharesANarrowGraphOutAndReadsWhole) {
 }
 
 } // namespace
+
+namespace {
+
+// The value labels a graph draws, at their heights on the screen.
+std::vector<double> ValueLabelHeights(QCustomPlot *plot) {
+    plot->replot();
+    plot->replot();
+    std::vector<double> at;
+    const QCPRange range = plot->yAxis->range();
+    for (double tick : plot->yAxis->tickVector())
+        if (range.contains(tick)) at.push_back(plot->yAxis->coordToPixel(tick));
+    std::sort(at.begin(), at.end());
+    return at;
+}
+
+} // namespace
+
+TEST_F(TextsOnAGraph, ValueLabelsOfNineTiledWindowsNeverOverlap) {
+    for (auto [height, width] : {std::pair{600, 800}, std::pair{800, 1280}}) {
+        SetMainSize(height, width);
+        for (int i = 0; i < MAX_WINDOWS; ++i)
+            OpenRecording("recording_" + std::to_string(i), RunUpCurve(600 + 100 * i));
+        Gestion_fenetre(menuBar, MENU_TILE, nullptr, mainPanel);
+        Settle();
+        for (int i = 0; i < MAX_WINDOWS; ++i) {
+            QCustomPlot *plot = Plot(i);
+            const double line = QFontMetricsF(plot->yAxis->tickLabelFont()).height();
+            const std::vector<double> at = ValueLabelHeights(plot);
+            EXPECT_GE(at.size(), 2u) << "window " << i;
+            for (std::size_t k = 1; k < at.size(); ++k)
+                EXPECT_GE(at[k] - at[k - 1], line)
+                    << width << "x" << height << ", window " << i << ", label " << k;
+        }
+        while (currentWindow >= 0)
+            Fermer_fenetre();
+    }
+}
+
+// A picture of a short view names its times as the window does: each label
+// once, with parts of a second.
+TEST_F(TextsOnAGraph, APictureOfATwoSecondViewShowsTheWindowsLabels) {
+    const int slot = OpenRecording("speeds", RunUpCurve(100));
+    SetVisibleTime(windows[slot].panel, 10.3, 12.3);
+    std::vector<std::string> onScreen;
+    for (const auto &[at, text] : Drawn(slot))
+        onScreen.push_back(text.toStdString());
+    ASSERT_EQ(onScreen.size(), 5u);
+    const std::string path = ::testing::TempDir() + "/two_seconds.svg";
+    ASSERT_EQ(SaveCurvePicture(PictureOfSlot(slot), path, "svg", 800, 400), 0);
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString svg = QString::fromUtf8(file.readAll());
+    // The texts of the picture that read as times.
+    std::vector<std::string> inPicture;
+    const QRegularExpression time(QStringLiteral(">\\s*(\\d+:\\d\\d:\\d\\d[.0-9]*)\\s*<"));
+    for (auto it = time.globalMatch(svg); it.hasNext();)
+        inPicture.push_back(it.next().captured(1).toStdString());
+    EXPECT_EQ(inPicture, onScreen);
+    const char *pictures = std::getenv("VELORINDER_PICTURES");
+    EXPECT_EQ(SaveCurvePicture(PictureOfSlot(slot),
+                               (pictures ? pictures : ::testing::TempDir()) + "/two_seconds.png",
+                               "png", 800, 400),
+              0);
+}
