@@ -23,7 +23,8 @@ std::string TimeLabelText(double seconds, int decimals);
 // The labels of a time axis for the view xmin .. xmax: the program's own
 // items while they name distinct seconds inside a view of kShortTimeView or
 // more; otherwise as many labels evenly spread over the view, with as many
-// decimals of the second as it takes to tell them apart.
+// decimals of the second as it takes to tell them apart and for each to read
+// its own time to within a hundredth of their spacing.
 std::vector<AxisLabel> ShownTimeLabels(const std::vector<AxisLabel> &items, double xmin,
                                        double xmax);
 

@@ -58,6 +58,10 @@ TEST(TimeAxisLabels, OrdinaryViewsKeepTheProgramsLabelsAndShortViewsGetPartsOfSe
     shown = ShownTimeLabels(ProgramLabels(3599.9, 3600.1), 3599.9, 3600.1);
     EXPECT_EQ(Texts(shown), (std::vector<std::string>{"0:59:59.90", "0:59:59.95", "1:00:00.00",
                                                       "1:00:00.05", "1:00:00.10"}));
+    // Quarters of a three-second view read as what they are, not 0.8 for 0.75.
+    shown = ShownTimeLabels(ProgramLabels(0, 3), 0, 3);
+    EXPECT_EQ(Texts(shown), (std::vector<std::string>{"0:00:00.00", "0:00:00.75", "0:00:01.50",
+                                                      "0:00:02.25", "0:00:03.00"}));
     shown = ShownTimeLabels(ProgramLabels(1, 1.000004), 1, 1.000004);
     const std::vector<std::string> tiny = Texts(shown);
     EXPECT_EQ(std::set<std::string>(tiny.begin(), tiny.end()).size(), 5u);
