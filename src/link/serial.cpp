@@ -61,7 +61,23 @@ int Send(int port, const char *request) {
 // late answer) until the line is quiet, so that it cannot pass for the reply
 // to the next request. Bounded by the time the longest line needs on the
 // wire, so that endless noise cannot hold the program.
+//
+// After a reply read whole to its line end nothing of it is left: what is
+// already queued is dropped without waiting for quiet, which would cost every
+// request of an import 50 ms.
+bool lastReplyWhole = false;
+
+// Notes how the read of a reply into a buffer of max bytes ended.
+void NoteReply(int n, int max) {
+    lastReplyWhole = n >= 0 && n < max && GetRs232Err() == 0;
+}
+
 void DrainReplies(int port) {
+    if (lastReplyWhole) {
+        lastReplyWhole = false;
+        DrainInQ(port, 0.0, 0.0);
+        return;
+    }
     const double longestLine =
         10.0 * REPLY_BUFFER_SIZE / static_cast<double>(std::max(baudRate, 1));
     DrainInQ(port, QUIET_TIME, longestLine + COMMAND_TIMEOUT);
@@ -81,6 +97,7 @@ int Ask(const char *request, char *reply, int max) {
     if (Send(comPort, request) < 0) return LastPortError();
     std::memset(reply, 0, static_cast<std::size_t>(max) + 1);
     int n = ComRdTerm(comPort, reply, max, LINE_END);
+    NoteReply(n, max);
     return n < 0 ? LastPortError() : n;
 }
 
@@ -173,6 +190,8 @@ int ProbeInstrument(int port, int baud) {
 }
 
 int ConnectInstrument(int port, int baud) {
+    // Whatever came while the port sat idle is drained until the line is quiet.
+    lastReplyWhole = false;
     // The adapter of a port held since the last transfer may have been
     // pulled out (and plugged in again) since: that handle is of no more use.
     if (portOpen == 1 && ComPortGone(port)) {
@@ -197,6 +216,7 @@ int ConnectInstrument(int port, int baud) {
         if (Send(port, PRESENCE_REQUEST) < 0) return LastPortError();
         char reply[PRESENCE_REPLY_MAX + 1] = {};
         int n = ComRdTerm(port, reply, PRESENCE_REPLY_MAX, LINE_END);
+        NoteReply(n, PRESENCE_REPLY_MAX);
         if (n < 0) return LastPortError();
         if (ReplyContains(reply, n, "*E", false)) {
             result = 1;
@@ -272,6 +292,7 @@ int ReadNextRecording() {
             ShowLineProgress(strnlen(replyBuffer, sizeof replyBuffer));
             return !PollForStop() && importRunning == 1;
         });
+        NoteReply(n, REPLY_BUFFER_SIZE - 1);
         int err = GetRs232Err();
         if (importRunning != 1) {
             std::memset(replyBuffer, 0, sizeof replyBuffer); // a part line is no recording
@@ -294,6 +315,7 @@ int ReadNextRecording() {
         // A zero byte is no text: noise, not a short line to skip.
         if (length != n) {
             std::memset(replyBuffer, 0, sizeof replyBuffer);
+            lastReplyWhole = false;
             return RECORDING_MALFORMED;
         }
         PollForStop();
@@ -302,6 +324,7 @@ int ReadNextRecording() {
             // recording and must not be saved as one.
             if (!IsRecordingLine(RecordingLine(replyBuffer, static_cast<std::size_t>(length)))) {
                 std::memset(replyBuffer, 0, sizeof replyBuffer);
+                lastReplyWhole = false; // noise may go on after its line feed
                 return RECORDING_MALFORMED;
             }
             result = 1;
