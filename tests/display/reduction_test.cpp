@@ -8,6 +8,7 @@
 #include <qcustomplot.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -129,9 +130,12 @@ TEST_F(ReducedCurveTest, NoisyCurveWithGapsLooksAsWithAllItsSamples) {
             if (!near) ++far;
             diff.setPixel(x, y, near ? qRgb(255, 160, 0) : qRgb(255, 0, 0));
         }
-    fromSamples.save("/tmp/perf-full.png");
-    fromColumns.save("/tmp/perf-reduced.png");
-    diff.save("/tmp/perf-diff.png");
+    // Kept for a look where the tests' pictures are gathered.
+    const char *gathered = std::getenv("VELORINDER_PICTURES");
+    const std::string dir = gathered ? gathered : ::testing::TempDir();
+    fromSamples.save(QString::fromStdString(dir + "/reduction-full.png"));
+    fromColumns.save(QString::fromStdString(dir + "/reduction-reduced.png"));
+    diff.save(QString::fromStdString(dir + "/reduction-diff.png"));
     EXPECT_EQ(far, 0) << differing << " pixels differ, " << far << " by more than a pixel";
 }
 
