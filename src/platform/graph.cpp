@@ -67,6 +67,8 @@ struct CurveSamples {
     double first = 0, step = 0;
     QSharedPointer<QCPGraphDataContainer> drawn{new QCPGraphDataContainer};
     double lo = 0, hi = 0, columns = 0; // the view `drawn` is for; columns 0 when none
+    bool rangesKnown = false, hasRange[2] = {false, false};
+    QCPRange range[2]; // of the times and of the values, missing samples left out
 
     int Count() const { return static_cast<int>(y.size()); }
     // One expression for the check and the use, so that both round alike.
@@ -120,17 +122,25 @@ class ReducedGraph : public QCPGraph {
     double Key(int i) const { return samples_->Time(i); }
     double Value(int i) const { return samples_->y[static_cast<std::size_t>(i)]; }
 
-    // The range of the samples themselves, not of the points last drawn.
+    // The range of the samples themselves, not of the points last drawn;
+    // worked out once, since a curve's samples never change.
     bool FullRange(int axis, QCPRange *range) const {
-        bool found = false;
-        for (int k = 0; k < Count(); ++k) {
-            const double d = axis == 0 ? Key(k) : Value(k);
-            if (std::isnan(d)) continue;
-            if (!found) *range = QCPRange(d, d);
-            range->expand(d);
-            found = true;
+        CurveSamples &s = *samples_;
+        if (!s.rangesKnown) {
+            for (int a = 0; a < 2; ++a) {
+                s.hasRange[a] = false;
+                for (int k = 0; k < Count(); ++k) {
+                    const double d = a == 0 ? Key(k) : Value(k);
+                    if (std::isnan(d)) continue;
+                    if (!s.hasRange[a]) s.range[a] = QCPRange(d, d);
+                    s.range[a].expand(d);
+                    s.hasRange[a] = true;
+                }
+            }
+            s.rangesKnown = true;
         }
-        return found;
+        if (s.hasRange[axis]) *range = s.range[axis];
+        return s.hasRange[axis];
     }
 
   protected:
