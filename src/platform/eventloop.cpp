@@ -16,6 +16,7 @@
 #include <QResource>
 #include <QScreen>
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 #include <QXmlStreamReader>
 #include <clocale>
@@ -25,6 +26,17 @@
 
 namespace rt {
 std::deque<std::pair<int, int>> &UserEvents();
+}
+
+// Qt's raster engine hands each fill or image copy more than about a hundred
+// lines tall to the global thread pool and waits for it, unless the painting
+// thread is one of the pool's own. On a two-core machine the hand-over costs
+// more than the sharing saves: re-tiling nine windows took 17 ms with it and
+// 9 ms without, one graph's replot 0.9 ms and 0.6 ms. The program puts no work
+// of its own in that pool, so every thread is counted as one of its own, and
+// Qt paints on the thread that asks.
+bool QThreadPool::contains(const QThread *) const {
+    return true;
 }
 
 using namespace rt;

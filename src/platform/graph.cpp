@@ -170,14 +170,106 @@ class ReducedGraph : public QCPGraph {
     std::vector<double> keys_, values_; // room for the reduction, kept between draws
 };
 
+// A cursor's line, drawn straight onto the screen over the plot's picture
+// (see GraphPlot), not into the picture: moving it redraws nothing else.
+class CursorLine : public QCPItemStraightLine {
+  public:
+    using QCPItemStraightLine::QCPItemStraightLine;
+    void DrawOver(QCPPainter *painter) {
+        painter->save();
+        // As QCustomPlot clips an item drawn into its layers.
+        painter->setClipRect(clipRect().translated(0, -1));
+        applyDefaultAntialiasingHint(painter);
+        draw(painter);
+        painter->restore();
+    }
+};
+
+// The picture of everything but the cursors. Each drawing starts from the
+// plot's opaque background rather than from transparent, so the picture
+// stays opaque: showing it is a plain copy, with no background to fill
+// under it and nothing to blend.
+class OpaqueBuffer : public QCPPaintBufferPixmap {
+  public:
+    OpaqueBuffer(QCustomPlot *plot, const QBrush *background)
+        : QCPPaintBufferPixmap(plot->viewport().size(), plot->bufferDevicePixelRatio()),
+          plot_(plot), background_(background) {
+        reallocateBuffer(); // the base class's own, made as it was constructed, has alpha
+    }
+    void clear(const QColor &) override {
+        if (!Solid(*background_)) {
+            mBuffer.fill(Qt::transparent);
+            return;
+        }
+        // The plot area paints its own background over its whole rectangle
+        // next: only the band around it needs this one.
+        QCPAxisRect *area = plot_->axisRect();
+        if (!mBuffer.hasAlphaChannel() && area && Solid(area->backgroundBrush()) &&
+            area->background().isNull()) {
+            QPainter painter(&mBuffer);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            for (const QRect &band : QRegion(QRect(QPoint(0, 0), mSize)) - area->rect())
+                painter.fillRect(band, background_->color());
+            return;
+        }
+        mBuffer.fill(background_->color());
+    }
+    bool Opaque() const { return !mBuffer.hasAlphaChannel(); }
+
+  protected:
+    // Made without an alpha channel whatever the screen's own format, so
+    // that filling it with an opaque colour keeps it opaque.
+    void reallocateBuffer() override {
+        setInvalidated();
+        QImage image(mSize * mDevicePixelRatio, QImage::Format_RGB32);
+        mBuffer = QPixmap::fromImage(std::move(image), Qt::NoFormatConversion);
+        mBuffer.setDevicePixelRatio(mDevicePixelRatio);
+    }
+
+  private:
+    static bool Solid(const QBrush &brush) {
+        return brush.style() == Qt::SolidPattern && brush.color().alpha() == 255;
+    }
+    QCustomPlot *plot_;
+    const QBrush *background_; // the plot's
+};
+
+// The graph control: QCustomPlot with one opaque picture, and the cursors
+// drawn over it at each paint.
+class GraphPlot : public QCustomPlot {
+  public:
+    explicit GraphPlot(QWidget *parent) : QCustomPlot(parent) {
+        mPaintBuffers.clear();
+        mPaintBuffers.append(
+            QSharedPointer<QCPAbstractPaintBuffer>(new OpaqueBuffer(this, &mBackgroundBrush)));
+    }
+    std::vector<CursorLine *> overlay; // drawn over the picture, in this order
+
+  protected:
+    void paintEvent(QPaintEvent *event) override {
+        auto *picture = mPaintBuffers.size() == 1
+                            ? dynamic_cast<OpaqueBuffer *>(mPaintBuffers.first().data())
+                            : nullptr;
+        if (!picture || !picture->Opaque()) {
+            QCustomPlot::paintEvent(event);
+            picture = nullptr;
+        }
+        QCPPainter painter(this);
+        if (!painter.isActive()) return;
+        if (picture) picture->draw(&painter);
+        for (CursorLine *line : overlay)
+            if (line->visible()) line->DrawOver(&painter);
+    }
+};
+
 struct Cursor {
     double x = 0.0;
     double y = 0.0;
     int mode = VAL_SNAP_TO_POINT;
     int colour = 0xFFFFFF;
     int index = -1; // sample under a snapping cursor, -1 when none
-    QCPItemStraightLine *vertical = nullptr;
-    QCPItemStraightLine *horizontal = nullptr;
+    CursorLine *vertical = nullptr;
+    CursorLine *horizontal = nullptr;
 };
 
 struct PlotEntry {
@@ -217,14 +309,20 @@ class GraphState : public QObject {
         // Room on the right for the label at the end of the time axis.
         plot_->axisRect()->setAutoMargins(QCP::msLeft | QCP::msTop | QCP::msBottom);
         plot_->axisRect()->setMargins(QMargins(0, 0, 34, 0));
-        // Two paint buffers, not four: everything but the cursors in one, the
-        // cursors (which move on their own) in the other, on top. The overlay
-        // layer, with its buffer, is for selections this graph does not make.
+        // One picture of everything but the cursors. The overlay layer, with
+        // its buffer, is for selections this graph does not make. The
+        // cursors' layer is left out of the picture: the graph control draws
+        // them over it, so that moving one redraws nothing else. A plain
+        // QCustomPlot keeps them in a buffer of their own.
         plot_->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
         plot_->addLayer(QStringLiteral("cursors"), plot_->layer(QStringLiteral("overlay")),
                         QCustomPlot::limAbove);
         cursorLayer_ = plot_->layer(QStringLiteral("cursors"));
-        cursorLayer_->setMode(QCPLayer::lmBuffered);
+        overlay_ = dynamic_cast<GraphPlot *>(plot_);
+        if (overlay_)
+            cursorLayer_->setVisible(false);
+        else
+            cursorLayer_->setMode(QCPLayer::lmBuffered);
         numericTicker_ = QSharedPointer<QCPAxisTicker>(new QCPAxisTicker);
         textTicker_ = QSharedPointer<TimeTicker>(new TimeTicker(plot_->xAxis));
         valueTicker_ = QSharedPointer<ValueTicker>(new ValueTicker(plot_->yAxis));
@@ -573,9 +671,10 @@ class GraphState : public QObject {
             Cursor &c = cursors_[i];
             bool shown = i < numCursors_ && !(c.mode == VAL_SNAP_TO_POINT && c.index < 0);
             if (!c.vertical) {
-                c.vertical = new QCPItemStraightLine(plot_);
-                c.horizontal = new QCPItemStraightLine(plot_);
+                c.vertical = new CursorLine(plot_);
+                c.horizontal = new CursorLine(plot_);
                 for (auto *line : {c.vertical, c.horizontal}) {
+                    if (overlay_) overlay_->overlay.push_back(line);
                     line->setLayer(cursorLayer_);
                     line->setSelectable(false);
                     line->setAntialiased(false);
@@ -644,9 +743,14 @@ class GraphState : public QObject {
     GraphGesture gesture_;
 
     void RedrawCursors() {
-        // The cursor layer has its own buffer: moving a cursor never redraws
-        // the curve. With a whole replot coming (a new or resized graph),
-        // drawing the layer now would draw everything twice.
+        // The cursors are drawn over the picture at each paint: moving one
+        // redraws neither the curve nor its picture.
+        if (overlay_) {
+            plot_->update();
+            return;
+        }
+        // In their own buffer, with a whole replot coming (a new or resized
+        // graph), drawing the layer now would draw everything twice.
         if (plot_->isVisible() && !replotQueued_)
             cursorLayer_->replot();
         else
@@ -886,6 +990,7 @@ class GraphState : public QObject {
 
     QCustomPlot *plot_;
     QCPLayer *cursorLayer_ = nullptr;
+    GraphPlot *overlay_ = nullptr; // draws the cursors over its picture; null for a plain plot
     QSharedPointer<QCPAxisTicker> numericTicker_;
     QSharedPointer<TimeTicker> textTicker_;
     QSharedPointer<ValueTicker> valueTicker_;
@@ -927,6 +1032,10 @@ bool ValidCursor(GraphState *g, int cursor) {
 } // namespace
 
 namespace rt {
+
+QWidget *NewGraphCtrl(QWidget *parent) {
+    return new GraphPlot(parent);
+}
 
 void InitGraphCtrl(int panel, int control, QWidget *widget) {
     auto *plot = qobject_cast<QCustomPlot *>(widget);

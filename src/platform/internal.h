@@ -37,6 +37,7 @@ void DispatchPanelEvent(int panel, int event, int eventData1 = 0, int eventData2
 
 // Graph controls (graph.cpp): set up a QCustomPlot control after loading, and
 // the attributes and values the generic control code does not know.
+QWidget *NewGraphCtrl(QWidget *parent);
 void InitGraphCtrl(int panel, int control, QWidget *plot);
 bool GraphSetAttribute(QWidget *plot, int attribute, double value, int *result);
 bool GraphSetText(QWidget *plot, int attribute, const QString &value);

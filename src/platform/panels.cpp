@@ -43,7 +43,7 @@ class PanelLoader : public QUiLoader {
   public:
     QWidget *createWidget(const QString &className, QWidget *parent, const QString &name) override {
         if (className == "QCustomPlot") {
-            auto *plot = new QCustomPlot(parent);
+            QWidget *plot = NewGraphCtrl(parent);
             plot->setObjectName(name);
             return plot;
         }

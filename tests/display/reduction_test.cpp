@@ -160,4 +160,48 @@ TEST_F(ReducedCurveTest, RedrawsWithTheSameViewReuseThePointsMade) {
     EXPECT_LE(data->at(data->size() - 1)->key, lo + (hi - lo) / 2 + 1);
 }
 
+// The screen shows one opaque picture of the plot with the cursors drawn
+// over it: in the plot area, what QCustomPlot itself draws of all its layers,
+// pixel for pixel. (Outside it, its own drawing to a pixmap renders the axis
+// labels without the glyph cache the screen uses.)
+TEST_F(ReducedCurveTest, TheGraphOnScreenIsWhatAllItsLayersDraw) {
+    const int slot = OpenRecording("noisy", NoisyCurve(MAX_SAMPLES));
+    const int panel = windows[slot].panel;
+    QCustomPlot *plot = Plot(slot);
+    ASSERT_NE(plot, nullptr);
+    SetCtrlAttribute(panel, WINDOW_GRAPH, ATTR_NUM_CURSORS, 3);
+    const double lo = plot->xAxis->range().lower, hi = plot->xAxis->range().upper;
+    const double bottom = plot->yAxis->range().lower, top = plot->yAxis->range().upper;
+    for (int c = 1; c <= 3; ++c) {
+        SetCursorAttribute(panel, WINDOW_GRAPH, c, ATTR_CURSOR_COLOR, 0x00FF00 * c);
+        SetGraphCursor(panel, WINDOW_GRAPH, c, lo + (hi - lo) * c / 5, bottom + (top - bottom) / 3);
+    }
+    plot->replot(QCustomPlot::rpImmediateRefresh);
+    const QImage screen = plot->grab().toImage().convertToFormat(QImage::Format_RGB32);
+
+    QCPLayer *cursors = plot->layer(QStringLiteral("cursors"));
+    ASSERT_NE(cursors, nullptr);
+    ASSERT_GE(cursors->children().size(), 6);
+    const bool shownInLayer = cursors->visible();
+    cursors->setVisible(true);
+    const QImage layers = plot->toPixmap().toImage().convertToFormat(QImage::Format_RGB32);
+    cursors->setVisible(shownInLayer);
+
+    ASSERT_EQ(screen.size(), layers.size());
+    const QRect area = plot->axisRect()->rect().adjusted(-1, -1, 1, 1); // with the axes' lines
+    int differing = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            differing += screen.pixel(x, y) != layers.pixel(x, y);
+    EXPECT_EQ(differing, 0);
+    // The cursors are there: each one's colour is on the screen.
+    for (QRgb colour : {qRgb(0, 255, 0), qRgb(1, 254, 0), qRgb(2, 253, 0)}) {
+        bool found = false;
+        for (int y = 0; y < screen.height() && !found; ++y)
+            for (int x = 0; x < screen.width() && !found; ++x)
+                found = screen.pixel(x, y) == colour;
+        EXPECT_TRUE(found) << std::hex << colour;
+    }
+}
+
 } // namespace
