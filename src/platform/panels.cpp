@@ -231,7 +231,14 @@ int LoadInto(int parentPanel, const std::string &file, int panelId, int handle) 
         parent = FindPanel(parentPanel);
         if (!parent) return UIEBadPanelHandle;
     }
+    // The panels hold Qt's own widgets and the graph, made above: no designer
+    // plugin is needed, and a loader loads every one it finds as it is made
+    // (Qt Quick's, installed with the designer, brings 5 MB of libraries).
+    // Made while Qt's library paths are empty, it finds none.
+    const QStringList libraryPaths = QCoreApplication::libraryPaths();
+    QCoreApplication::setLibraryPaths({});
     PanelLoader loader;
+    QCoreApplication::setLibraryPaths(libraryPaths);
     QWidget *w = loader.load(&ui, nullptr);
     if (!w) return UIEOperationFailed;
     if (parent) w->setParent(parent->widget, Qt::Dialog);

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -21,6 +22,19 @@ std::vector<double> Ramp(int n, double from = 0, double step = 1) {
     for (int k = 0; k < n; ++k)
         v[k] = from + step * k;
     return v;
+}
+
+// Qt Quick's designer plugin, installed with the designer, would bring 5 MB
+// of libraries into a program that shows none of it.
+TEST_F(GraphWindowTest, PanelsLoadNoDesignerPlugin) {
+    OpenRecording("rec", Ramp(100));
+    std::ifstream maps("/proc/self/maps");
+    ASSERT_TRUE(maps.good());
+    std::string line;
+    while (std::getline(maps, line)) {
+        EXPECT_EQ(line.find("/designer/"), std::string::npos) << line;
+        EXPECT_EQ(line.find("libQt6Quick"), std::string::npos) << line;
+    }
 }
 
 TEST_F(GraphWindowTest, TileOfThreeWindowsInA650By1000MainWindow) {
