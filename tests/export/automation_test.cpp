@@ -141,10 +141,11 @@ TEST_F(AutomationTest, NumbersPassedAsNumbersKeepTheirValueAndShowRoundedDecimal
         return CA_InvokeHelperEx(range, "Item", {CA_VariantInt(row), CA_VariantInt(1)},
                                  CA_VariantDouble(x));
     };
-    const double values[] = {5.76667, 4719.68, 0.666667, 1e-7, 123456789.125, -2.5, 0, 0.1 + 0.2};
-    for (int i = 0; i < 8; ++i)
+    const double values[] = {5.76667, 4719.68,   0.666667,  1e-7,        123456789.125, -2.5,
+                             0,       0.1 + 0.2, 9.9999996, 0.099999996, 2.5e-5};
+    for (int i = 0; i < 11; ++i)
         ASSERT_EQ(put(10 + i, values[i]), 0) << i;
-    EXPECT_EQ(put(18, std::nan("")), kCaErrFailed) << "a cell cannot hold it";
+    EXPECT_EQ(put(21, std::nan("")), kCaErrFailed) << "a cell cannot hold it";
     ASSERT_EQ(SaveAs(dir.file("out.xlsx")), 0);
 
     auto back = ReadBack(dir, dir.file("out.xlsx"));
@@ -157,7 +158,11 @@ TEST_F(AutomationTest, NumbersPassedAsNumbersKeepTheirValueAndShowRoundedDecimal
     EXPECT_EQ(back["A15"], "float -2.5 0.0 b0 i0");
     EXPECT_EQ(back["A16"], "int 0 0 b0 i0");
     EXPECT_EQ(back["A17"], "float 0.3 0.0 b0 i0");
-    EXPECT_FALSE(back.count("A18"));
+    // Rounded up to the next power of ten, they lose their decimals.
+    EXPECT_EQ(back["A18"], "float 9.9999996 0 b0 i0");
+    EXPECT_EQ(back["A19"], "float 0.099999996 0.0 b0 i0");
+    EXPECT_EQ(back["A20"], "float 2.5e-05 0.0E+00 b0 i0");
+    EXPECT_FALSE(back.count("A21"));
 }
 
 TEST_F(AutomationTest, FailedOpenAndSaveAsSayWhy) {
