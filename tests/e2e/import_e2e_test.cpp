@@ -4,6 +4,7 @@
 #include "display/display.h"
 #include "files/files.h"
 #include "link/link.h"
+#include "link_end_to_end.h"
 #include "platform/platform.h"
 #include "rd5150-sim/simulator.h"
 #include "shell/shell.h"
@@ -52,37 +53,15 @@ std::vector<std::string> Lines(const std::string &text) {
     return lines;
 }
 
-class ImportEndToEnd : public AppTest {
+class ImportEndToEnd : public e2e::LinkEndToEnd {
   protected:
-    void SetUp() override {
-        AppTest::SetUp();
-        CopyFromProgramDir("toolbar", dir.path());
-        WriteFile(dir.file("Velorcfg.ini"), SETTINGS);
-        static bool registered = false;
-        if (!registered) {
-            RegisterCallbacks();
-            RegisterDisplayCallbacks();
-            RegisterWindowCallbacks();
-            registered = true;
-        }
-        windowCount = 0;
-        currentWindow = -1;
-        importRunning = 1;
-        recordingCount = 0;
-    }
+    ImportEndToEnd() : LinkEndToEnd(SETTINGS) {}
     void TearDown() override {
         if (started) {
             while (currentWindow >= 0)
                 Fermer_fenetre();
-            RemovePopup(1);
-            if (listPanel > 0) DiscardPanel(listPanel);
-            listPanel = 0;
-            if (communicationPanel > 0) DiscardPanel(communicationPanel);
-            communicationPanel = 0;
-            ShutDown();
         }
-        if (sim) sim->Stop();
-        AppTest::TearDown();
+        LinkEndToEnd::TearDown();
     }
 
     // Starts the instrument and the program; closes the communication dialog
@@ -90,22 +69,11 @@ class ImportEndToEnd : public AppTest {
     void Start(std::vector<rd5150::Recording> recordings, rd5150::Options options = {},
                bool paced = false) {
         options.paced = paced;
-        sim = std::make_unique<rd5150::Simulator>(std::move(recordings), options);
-        ASSERT_TRUE(sim->Start(dir.file("COM1"))) << sim->LastError();
-        ASSERT_TRUE(StartUp());
-        started = true;
-        ASSERT_GT(communicationPanel, 0);
-        Click(communicationPanel, COMM_QUIT);
+        ASSERT_NO_FATAL_FAILURE(StartLink(std::move(recordings), options, dir.file("COM1")));
         ASSERT_EQ(communicationPanel, 0);
         ClearPopupLog();
     }
-    static void Click(int panel, int control) {
-        auto *button = qobject_cast<QAbstractButton *>(CtrlWidget(panel, control));
-        ASSERT_NE(button, nullptr);
-        button->click();
-    }
     static void Import() { Gestion_import(menuBar, MENU_IMPORT, nullptr, mainPanel); }
-    void SaveAs(const std::string &name) { Expect("Save", VAL_NEW_FILE_SELECTED, dir.file(name)); }
     void CancelSave() { Expect("Save", VAL_NO_FILE_SELECTED); }
 
     static std::vector<std::string> ListRows() {
@@ -118,12 +86,6 @@ class ImportEndToEnd : public AppTest {
             rows.push_back(label);
         }
         return rows;
-    }
-    std::vector<std::string> ErrorTexts() const {
-        std::vector<std::string> texts;
-        for (const auto &p : PopupLog())
-            if (p.title.rfind("Error", 0) == 0) texts.push_back(p.title + ": " + p.text);
-        return texts;
     }
     std::set<std::string> FilesEndingIn(const std::string &extension) const {
         std::set<std::string> names;
@@ -164,9 +126,6 @@ class ImportEndToEnd : public AppTest {
         EXPECT_EQ(importRunning, 1);
         EXPECT_EQ(GetWaitCursorState(), 0);
     }
-
-    std::unique_ptr<rd5150::Simulator> sim;
-    bool started = false;
 };
 
 TEST_F(ImportEndToEnd, DemoSetIsSavedUnderConfirmedNamesAndListed) {

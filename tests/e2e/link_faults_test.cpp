@@ -6,6 +6,7 @@
 // next import must work without restarting the program.
 #include "display/display.h"
 #include "link/link.h"
+#include "link_end_to_end.h"
 #include "platform/platform.h"
 #include "rd5150-sim/simulator.h"
 #include "shell/shell.h"
@@ -64,23 +65,11 @@ long LineStart(const std::vector<rd5150::Recording> &recordings, std::size_t k) 
     return n;
 }
 
-class LinkFaults : public AppTest {
+class LinkFaults : public e2e::LinkEndToEnd {
   protected:
+    LinkFaults() : LinkEndToEnd(SETTINGS) {}
     void SetUp() override {
-        AppTest::SetUp();
-        CopyFromProgramDir("toolbar", dir.path());
-        WriteFile(dir.file("Velorcfg.ini"), SETTINGS);
-        static bool registered = false;
-        if (!registered) {
-            RegisterCallbacks();
-            RegisterDisplayCallbacks();
-            RegisterWindowCallbacks();
-            registered = true;
-        }
-        windowCount = 0;
-        currentWindow = -1;
-        importRunning = 1;
-        recordingCount = 0;
+        LinkEndToEnd::SetUp();
         // The other numbers name missing devices, so that this machine's own
         // serial ports take no part in a search.
         for (int n = 1; n <= MAX_COM_PORTS; ++n)
@@ -92,19 +81,6 @@ class LinkFaults : public AppTest {
         WriteFile(dir.file("earlier.vlr"), "kept as it is\n");
         before = Snapshot();
     }
-    void TearDown() override {
-        if (started) {
-            RemovePopup(1);
-            if (listPanel > 0) DiscardPanel(listPanel);
-            listPanel = 0;
-            if (communicationPanel > 0) DiscardPanel(communicationPanel);
-            communicationPanel = 0;
-            ShutDown();
-        }
-        if (sim) sim->Stop();
-        AppTest::TearDown();
-    }
-
     std::string ComPath(int n) const { return dir.file("COM" + std::to_string(n)); }
 
     // Starts the instrument (without faults) and the program; closes the
@@ -113,12 +89,7 @@ class LinkFaults : public AppTest {
         recordings = held;
         rd5150::Options options;
         options.paced = paced;
-        sim = std::make_unique<rd5150::Simulator>(std::move(held), options);
-        ASSERT_TRUE(sim->Start(ComPath(PORT))) << sim->LastError();
-        ASSERT_TRUE(StartUp());
-        started = true;
-        ASSERT_GT(communicationPanel, 0);
-        Click(communicationPanel, COMM_QUIT);
+        ASSERT_NO_FATAL_FAILURE(StartLink(std::move(held), options, ComPath(PORT)));
         ASSERT_EQ(communicationPanel, 0);
         ASSERT_EQ(comPort, PORT);
         ClearPopupLog();
@@ -138,24 +109,11 @@ class LinkFaults : public AppTest {
         sim->ClearRequests();
     }
 
-    static void Click(int panel, int control) {
-        auto *button = qobject_cast<QAbstractButton *>(CtrlWidget(panel, control));
-        ASSERT_NE(button, nullptr) << "control " << control << " of panel " << panel;
-        button->click();
-    }
     // Runs the import item; how long it took.
     static Clock::duration Import() {
         const auto begin = Clock::now();
         Gestion_import(menuBar, MENU_IMPORT, nullptr, mainPanel);
         return Clock::now() - begin;
-    }
-    void SaveAs(const std::string &name) { Expect("Save", VAL_NEW_FILE_SELECTED, dir.file(name)); }
-
-    Strings ErrorTexts() const {
-        Strings texts;
-        for (const auto &p : PopupLog())
-            if (p.title.rfind("Error", 0) == 0) texts.push_back(p.title + ": " + p.text);
-        return texts;
     }
     // The recording, transfer and temporary files of the program directory,
     // with their contents.
@@ -241,6 +199,22 @@ class LinkFaults : public AppTest {
         GetMenuBarAttribute(menuBar, 2, ATTR_DIMMED, &dimmed);
         EXPECT_EQ(dimmed, 0) << "menus left dimmed";
     }
+    // An import the armed fault cuts after the first recording, which is
+    // saved as one.mon; error is the one message shown. How long it took.
+    Clock::duration ImportCutAfterTheFirstRecording(const std::string &error) {
+        SaveAs("one.mon");
+        Expect(error.substr(0, error.find(':')));
+        const auto took = Import();
+        ExpectFaultReported({error});
+        ExpectFiles({{"one.mon", 0}});
+        return took;
+    }
+    // Runs the event loop until the instrument holds XOFF as wanted, or
+    // until the deadline.
+    void WaitForXoff(bool held, Clock::time_point deadline) {
+        while (sim->HoldsXoff() != held && Clock::now() < deadline)
+            ProcessSystemEvents();
+    }
     std::string DialogPortList() {
         Gestion_import(menuBar, MENU_COMMUNICATION, nullptr, mainPanel);
         EXPECT_GT(communicationPanel, 0);
@@ -249,10 +223,8 @@ class LinkFaults : public AppTest {
         return text;
     }
 
-    std::unique_ptr<rd5150::Simulator> sim;
     std::vector<rd5150::Recording> recordings;
     std::map<std::string, std::string> before;
-    bool started = false;
 };
 
 TEST_F(LinkFaults, AdapterPulledOutBetweenTwoRecordings) {
@@ -262,11 +234,7 @@ TEST_F(LinkFaults, AdapterPulledOutBetweenTwoRecordings) {
     fault.vanishAfterBytes = LineStart(recordings, 1);
     fault.backAfter = 200ms;
     Arm(fault);
-    SaveAs("one.mon");
-    Expect("Error n° -128");
-    const auto took = Import();
-    ExpectFaultReported({ERROR_28});
-    ExpectFiles({{"one.mon", 0}});
+    const auto took = ImportCutAfterTheFirstRecording(ERROR_28);
     EXPECT_LT(took, 3s) << "a device that is gone needs no time-out";
 
     // Plugged in again: another device behind COM9, the program still running.
@@ -282,11 +250,7 @@ TEST_F(LinkFaults, AdapterPulledOutDuringALine) {
     rd5150::Options fault;
     fault.vanishAfterBytes = LineStart(recordings, 1) + 1000;
     Arm(fault);
-    SaveAs("one.mon");
-    Expect("Error n° -131");
-    const auto took = Import();
-    ExpectFaultReported({ERROR_31});
-    ExpectFiles({{"one.mon", 0}});
+    const auto took = ImportCutAfterTheFirstRecording(ERROR_31);
     EXPECT_LT(took, 5s) << "only the first line and a quarter of the second";
     EXPECT_EQ(portOpen, 0);
 
@@ -351,13 +315,9 @@ TEST_F(LinkFaults, NoiseInsteadOfTheRestOfALine) {
     fault.garbageAfterBytes = LineStart(recordings, 1) + 100;
     fault.garbageBytes = 64;
     Arm(fault);
-    SaveAs("one.mon");
-    Expect("Error n° -131");
     // The read waits out the 2 s command time-out for the line end that
     // never comes.
-    const auto took = Import();
-    ExpectFaultReported({ERROR_31});
-    ExpectFiles({{"one.mon", 0}});
+    const auto took = ImportCutAfterTheFirstRecording(ERROR_31);
     EXPECT_LT(took, 5s);
     EXPECT_EQ(sim->Requests(), (Strings{" ", "Md", "Mg", "Mg"})) << "no new attempt";
 
@@ -372,11 +332,7 @@ TEST_F(LinkFaults, XoffNeverReleased) {
     // its 2 s.
     fault.xoffAfterBytes = LineStart(recordings, 1);
     Arm(fault);
-    SaveAs("one.mon");
-    Expect("Error n° -128");
-    const auto took = Import();
-    ExpectFaultReported({ERROR_28});
-    ExpectFiles({{"one.mon", 0}});
+    const auto took = ImportCutAfterTheFirstRecording(ERROR_28);
     EXPECT_LT(took, 5s);
     EXPECT_TRUE(sim->HoldsXoff());
     EXPECT_EQ(sim->Requests(), (Strings{" ", "Md", "Mg"}));
@@ -394,8 +350,7 @@ TEST_F(LinkFaults, XoffHeldWhileTheMemoryIsCleared) {
     fault.xoffHold = 2500ms;
     Arm(fault);
     const auto waitFrom = Clock::now();
-    while (!sim->HoldsXoff() && Clock::now() - waitFrom < 2s)
-        ProcessSystemEvents();
+    WaitForXoff(true, waitFrom + 2s);
     ASSERT_TRUE(sim->HoldsXoff());
     ClearPopupLog();
     Expect("CAUTION", VAL_GENERIC_POPUP_BTN1);
@@ -404,8 +359,7 @@ TEST_F(LinkFaults, XoffHeldWhileTheMemoryIsCleared) {
     EXPECT_EQ(ErrorTexts(), Strings{"Error n° -124: Error during the execution of the order"});
 
     // The erase the user was told had failed must not happen once XON comes.
-    while (sim->HoldsXoff() && Clock::now() - waitFrom < 5s)
-        ProcessSystemEvents();
+    WaitForXoff(false, waitFrom + 5s);
     ASSERT_FALSE(sim->HoldsXoff());
     const auto xon = Clock::now();
     while (Clock::now() - xon < 500ms)
@@ -435,11 +389,7 @@ TEST_F(LinkFaults, SlowInstrument) {
     Arm(tooSlow);
     ClearPopupLog();
     before = Snapshot();
-    SaveAs("one.mon");
-    Expect("Error n° -131");
-    const auto took = Import();
-    ExpectFaultReported({ERROR_31});
-    ExpectFiles({{"one.mon", 0}});
+    const auto took = ImportCutAfterTheFirstRecording(ERROR_31);
     EXPECT_LT(took, 5s) << "one 2 s time-out";
 
     Mend();
@@ -453,11 +403,7 @@ TEST_F(LinkFaults, EndlessNoiseIsNoRecording) {
     fault.garbageAfterBytes = LineStart(recordings, 1);
     fault.garbageBytes = 100000;
     Arm(fault);
-    SaveAs("one.mon");
-    Expect("Error n° -131");
-    Import();
-    ExpectFaultReported({ERROR_31});
-    ExpectFiles({{"one.mon", 0}});
+    ImportCutAfterTheFirstRecording(ERROR_31);
     EXPECT_EQ(sim->Requests(), (Strings{" ", "Md", "Mg", "Mg"})) << "no new attempt";
 
     Mend();
@@ -469,11 +415,7 @@ TEST_F(LinkFaults, LineWithoutTheShapeOfARecordingIsNotSaved) {
     std::vector<rd5150::Recording> held = ThreeRecordings();
     held[1] = rd5150::Recording::Raw("0002;0;1;001.00;00002;" + std::string(200, 'x'));
     Start(held);
-    SaveAs("one.mon");
-    Expect("Error n° -131");
-    Import();
-    ExpectFaultReported({ERROR_31});
-    ExpectFiles({{"one.mon", 0}});
+    ImportCutAfterTheFirstRecording(ERROR_31);
     EXPECT_EQ(sim->Requests(), (Strings{" ", "Md", "Mg", "Mg"}));
 }
 
@@ -505,8 +447,7 @@ TEST_F(LinkFaults, XoffLeftFromWhileIdleIsClearedBeforeTheNextImport) {
     fault.xoffAfterBytes = 0;
     Arm(fault);
     const auto waitFrom = Clock::now();
-    while (!sim->HoldsXoff() && Clock::now() - waitFrom < 2s)
-        ProcessSystemEvents();
+    WaitForXoff(true, waitFrom + 2s);
     ASSERT_TRUE(sim->HoldsXoff());
     // Switched off and on: the instrument forgets its XOFF without an XON.
     Mend();

@@ -4,6 +4,7 @@
 #include "display/display.h"
 #include "files/files.h"
 #include "link/link.h"
+#include "link_end_to_end.h"
 #include "platform/platform.h"
 #include "rd5150-sim/simulator.h"
 #include "shell/shell.h"
@@ -45,33 +46,19 @@ rd5150::Recording Short() {
     return rd5150::Recording::Raw("0008;0;1;001.00;00001;1.50E+2;2.50E+1;3.00E+0;12345678;");
 }
 
-class RecordingFilesEndToEnd : public AppTest {
+class RecordingFilesEndToEnd : public e2e::LinkEndToEnd {
   protected:
+    RecordingFilesEndToEnd() : LinkEndToEnd(SETTINGS) {}
     void SetUp() override {
-        AppTest::SetUp();
-        CopyFromProgramDir("toolbar", dir.path());
-        WriteFile(dir.file("Velorcfg.ini"), SETTINGS);
+        LinkEndToEnd::SetUp();
         static bool registered = false;
         if (!registered) {
-            RegisterCallbacks();
-            RegisterDisplayCallbacks();
-            RegisterWindowCallbacks();
             RegisterFileCallbacks();
             registered = true;
         }
-        windowCount = 0;
-        currentWindow = -1;
-        importRunning = 1;
-        recordingCount = 0;
         rd5150::Options options;
         options.paced = false;
-        sim = std::make_unique<rd5150::Simulator>(std::vector<rd5150::Recording>{RunUp(), Short()},
-                                                  options);
-        ASSERT_TRUE(sim->Start(dir.file("COM1"))) << sim->LastError();
-        ASSERT_TRUE(StartUp());
-        started = true;
-        ASSERT_GT(communicationPanel, 0);
-        Click(communicationPanel, COMM_QUIT);
+        ASSERT_NO_FATAL_FAILURE(StartLink({RunUp(), Short()}, options, dir.file("COM1")));
         ClearPopupLog();
     }
     void TearDown() override {
@@ -80,18 +67,8 @@ class RecordingFilesEndToEnd : public AppTest {
                 currentWindow = windowCount - 1;
                 Fermer_fenetre();
             }
-            RemovePopup(1);
-            if (listPanel > 0) DiscardPanel(listPanel);
-            listPanel = 0;
-            ShutDown();
         }
-        if (sim) sim->Stop();
-        AppTest::TearDown();
-    }
-    static void Click(int panel, int control) {
-        auto *button = qobject_cast<QAbstractButton *>(CtrlWidget(panel, control));
-        ASSERT_NE(button, nullptr);
-        button->click();
+        LinkEndToEnd::TearDown();
     }
     // Imports both recordings into named transfer files; the list shows.
     void Import() {
@@ -109,9 +86,6 @@ class RecordingFilesEndToEnd : public AppTest {
         list->setCurrentRow(row);
         QApplication::processEvents();
     }
-
-    std::unique_ptr<rd5150::Simulator> sim;
-    bool started = false;
 };
 
 TEST_F(RecordingFilesEndToEnd, ImportedRecordingSavedAndOpenedAgainKeepsItsSamples) {
