@@ -165,6 +165,29 @@ class SimLink : public ::testing::Test {
         sim_.SetOptions(o);
         ASSERT_TRUE(sim_.Start(link_)) << sim_.LastError();
     }
+    // Starts a program with args, the first being its path: 0, or the error
+    // of posix_spawn.
+    static int Spawn(std::vector<std::string> args, pid_t *pid) {
+        std::vector<char *> argv;
+        for (auto &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        return ::posix_spawn(pid, argv[0], nullptr, nullptr, argv.data(), environ);
+    }
+    // Whether the link is there (or gone) within 5 s.
+    bool LinkIs(bool present) const {
+        const auto deadline = Clock::now() + 5s;
+        while (std::filesystem::is_symlink(link_) != present && Clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        return std::filesystem::is_symlink(link_) == present;
+    }
+    // Sends SIGTERM to a spawned program, which must end with status 0.
+    static void ExpectCleanExitOnSigterm(pid_t pid) {
+        ::kill(pid, SIGTERM);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
 
     std::filesystem::path dir_;
     std::string link_;
@@ -466,38 +489,34 @@ TEST_F(SimLink, StartRefusesToReplaceARegularFile) {
 }
 
 #ifdef VELORINDER_PROGRAM_DIR
+namespace {
+std::string SimProgram() {
+    return std::string(VELORINDER_PROGRAM_DIR) + "/rd5150-sim";
+}
+} // namespace
+
 TEST_F(SimLink, ProgramLinksServesAndRemovesTheLinkOnSigterm) {
-    const std::string program = std::string(VELORINDER_PROGRAM_DIR) + "/rd5150-sim";
+    const std::string program = SimProgram();
     if (!std::filesystem::exists(program)) GTEST_SKIP() << program << " not built";
     const std::string file = (dir_ / "recs.txt").string();
     std::ofstream(file) << "recording number=7 unit=4\n1 2 3 4 5\n";
     std::vector<std::string> args = {program, "--link", link_, "--recordings", file, "--unpaced"};
-    std::vector<char *> argv;
-    for (auto &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
     pid_t pid = 0;
-    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-    const auto deadline = Clock::now() + 5s;
-    while (!std::filesystem::is_symlink(link_) && Clock::now() < deadline)
-        std::this_thread::sleep_for(10ms);
-    ASSERT_TRUE(std::filesystem::is_symlink(link_));
+    ASSERT_EQ(Spawn(args, &pid), 0);
+    ASSERT_TRUE(LinkIs(true));
     {
         Port port(link_);
         EXPECT_EQ(port.Request(" "), "*E\n");
         EXPECT_EQ(port.Request("Md"), "1\n");
         EXPECT_EQ(simtest::Decode(StripEnd(port.Request("Mg"))).number, 7);
     }
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_NO_FATAL_FAILURE(ExpectCleanExitOnSigterm(pid));
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link_)));
 }
 
 // The help sends the link where the installed program looks for its ports.
 TEST(SimHelp, NamesTheConfigurationFolderAsThePlaceOfTheLink) {
-    const std::string program = std::string(VELORINDER_PROGRAM_DIR) + "/rd5150-sim";
+    const std::string program = SimProgram();
     if (!std::filesystem::exists(program)) GTEST_SKIP() << program << " not built";
     std::FILE *pipe = ::popen(("'" + program + "' --help").c_str(), "r");
     ASSERT_NE(pipe, nullptr);
@@ -511,58 +530,38 @@ TEST(SimHelp, NamesTheConfigurationFolderAsThePlaceOfTheLink) {
 }
 
 TEST_F(SimLink, ProgramVanishesAfterItsBytesAndComesBackOnSignals) {
-    const std::string program = std::string(VELORINDER_PROGRAM_DIR) + "/rd5150-sim";
+    const std::string program = SimProgram();
     if (!std::filesystem::exists(program)) GTEST_SKIP() << program << " not built";
     // Gone once the presence reply has gone out, back on SIGUSR1.
     std::vector<std::string> args = {program, "--link", link_, "--unpaced", "--vanish-after", "3"};
-    std::vector<char *> argv;
-    for (auto &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
     pid_t pid = 0;
-    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-    auto linkIs = [&](bool present) {
-        const auto deadline = Clock::now() + 5s;
-        while (std::filesystem::is_symlink(link_) != present && Clock::now() < deadline)
-            std::this_thread::sleep_for(10ms);
-        return std::filesystem::is_symlink(link_) == present;
-    };
-    ASSERT_TRUE(linkIs(true));
+    ASSERT_EQ(Spawn(args, &pid), 0);
+    ASSERT_TRUE(LinkIs(true));
     {
         Port port(link_);
         EXPECT_EQ(port.Request(" "), "*E\n");
         port.Write("Md\r\n"); // the device goes at this request, unanswered
         EXPECT_EQ(port.ReadFor(500ms), "");
-        EXPECT_TRUE(linkIs(false));
+        EXPECT_TRUE(LinkIs(false));
     }
     ::kill(pid, SIGUSR1);
-    ASSERT_TRUE(linkIs(true));
+    ASSERT_TRUE(LinkIs(true));
     {
         Port port(link_);
         EXPECT_EQ(port.Request("Md"), "6\n") << "the demo recordings";
     }
     ::kill(pid, SIGUSR2);
-    EXPECT_TRUE(linkIs(false));
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(LinkIs(false));
+    ExpectCleanExitOnSigterm(pid);
 }
 TEST_F(SimLink, ProgramHoldsOneLongRecordingAndForgetsItsXoffOnHangup) {
-    const std::string program = std::string(VELORINDER_PROGRAM_DIR) + "/rd5150-sim";
+    const std::string program = SimProgram();
     if (!std::filesystem::exists(program)) GTEST_SKIP() << program << " not built";
     std::vector<std::string> args = {program,  "--link", link_,         "--unpaced",
                                      "--long", "20",     "--hold-xoff", "3"};
-    std::vector<char *> argv;
-    for (auto &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
     pid_t pid = 0;
-    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-    const auto deadline = Clock::now() + 5s;
-    while (!std::filesystem::is_symlink(link_) && Clock::now() < deadline)
-        std::this_thread::sleep_for(10ms);
-    ASSERT_TRUE(std::filesystem::is_symlink(link_));
+    ASSERT_EQ(Spawn(args, &pid), 0);
+    ASSERT_TRUE(LinkIs(true));
     {
         Port port(link_);
         EXPECT_EQ(port.Request(" "), "*E\n");
@@ -574,9 +573,6 @@ TEST_F(SimLink, ProgramHoldsOneLongRecordingAndForgetsItsXoffOnHangup) {
         EXPECT_EQ(line.substr(0, 5), "0001;");
         EXPECT_EQ(line.size(), 22u + 20u * 8u + 1u) << line;
     }
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ExpectCleanExitOnSigterm(pid);
 }
 #endif
