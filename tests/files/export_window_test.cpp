@@ -2,6 +2,7 @@
 // write, the question before replacing one, and a file that cannot be made.
 #include "compare/compare.h"
 #include "files/files.h"
+#include "support/running_program.h"
 #include "windows/graph_fixture.h"
 
 #include <QImage>
@@ -13,18 +14,6 @@ using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Shell(const std::string &command) {
-    std::string out;
-    FILE *p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
-        out.append(buffer, n);
-    pclose(p);
-    return out;
-}
 
 class ExportWindowTest : public GraphWindowTest {
   protected:
@@ -53,7 +42,8 @@ TEST_F(ExportWindowTest, PicturesShowTheWindowInEachFormat) {
     EXPECT_TRUE(renderer.isValid());
     EXPECT_NE(ReadFile(svg).find("<title>Run-up 7</title>"), std::string::npos);
     EXPECT_EQ(ReadFile(pdf).rfind("%PDF", 0), 0u);
-    EXPECT_NE(Shell("pdftotext '" + pdf + "' - 2>/dev/null").find("Run-up 7"), std::string::npos);
+    EXPECT_NE(CommandOutput("pdftotext '" + pdf + "' - 2>/dev/null").find("Run-up 7"),
+              std::string::npos);
     // A name without an extension becomes a PNG picture.
     ExportPicture(dir.file("plain"));
     EXPECT_FALSE(QImage(QString::fromStdString(dir.file("plain.png"))).isNull());
@@ -90,7 +80,8 @@ TEST_F(ExportWindowTest, CsvHasTheBytesOfTheCommandLinesConvert) {
     Expect("Export as CSV", VAL_NEW_FILE_SELECTED, csv);
     Gestion_fichier(menuBar, MENU_EXPORT_CSV, nullptr, mainPanel);
     const std::string out = dir.file("cli");
-    Shell("'" + cli + "' convert '" + vlr + "' --to csv --out '" + out + "' >/dev/null 2>&1");
+    CommandOutput("'" + cli + "' convert '" + vlr + "' --to csv --out '" + out +
+                  "' >/dev/null 2>&1");
     ASSERT_TRUE(fs::exists(out + "/shaft.csv"));
     EXPECT_EQ(ReadFile(csv), ReadFile(out + "/shaft.csv"));
     EXPECT_NE(ReadFile(csv).find("1.500000,,tr/min"), std::string::npos);

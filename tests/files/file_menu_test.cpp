@@ -5,7 +5,7 @@
 #include "link/link.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
-#include "support/app_fixture.h"
+#include "support/running_program.h"
 #include "toolbox/toolbox.h"
 #include "windows/graph_fixture.h"
 #include "windows/windows.h"
@@ -28,55 +28,26 @@ const char *const SETTINGS = "1\n1 38400\n16711680\n12632256\n128\n65280\n167769
                              "\n1\n25\n5\n650\n1000\n0\n***\n";
 const char *const LINE_12 = "0012;1;1;001.00;00010;1.50E+2;2.50E-1;";
 
-class FileMenuTest : public AppTest {
+class FileMenuTest : public RunningProgramTest {
   protected:
     void SetUp() override {
-        AppTest::SetUp();
-        CopyFromProgramDir("toolbar", dir.path());
-        std::memset(recentFiles, 0, sizeof recentFiles);
-        for (int &item : recentItems)
-            item = 0;
-        static bool registered = false;
-        if (!registered) {
-            RegisterCallbacks();
-            RegisterDisplayCallbacks();
-            RegisterWindowCallbacks();
-            RegisterLinkCallbacks();
-            RegisterFileCallbacks();
-            registered = true;
-        }
+        RunningProgramTest::SetUp();
+        ForgetRecentFiles();
         Start(SETTINGS);
     }
     void TearDown() override {
-        Stop();
+        CloseProgram();
         SetPrintFileForTesting("");
-        AppTest::TearDown();
+        RunningProgramTest::TearDown();
     }
     void Start(const std::string &settings) {
-        WriteFile(dir.file("Velorcfg.ini"), settings);
-        windowCount = 0;
-        currentWindow = -1;
-        ASSERT_TRUE(StartUp());
-        started = true;
-        RemovePopup(1);
-        if (communicationPanel > 0) DiscardPanel(communicationPanel);
-        communicationPanel = 0;
+        ASSERT_NO_FATAL_FAILURE(StartProgram(settings));
+        DismissStartUpDialogs();
         // The main window's layout (menu bar, toolbar) settles after it shows.
         for (int i = 0; i < 10; ++i) {
             Settle();
             Delay(0.01);
         }
-    }
-    void Stop() {
-        if (!started) return;
-        while (windowCount > 0) {
-            currentWindow = windowCount - 1;
-            Fermer_fenetre();
-        }
-        currentWindow = -1;
-        RemovePopup(1);
-        ShutDown();
-        started = false;
     }
     static void Settle() {
         for (int i = 0; i < 3; ++i)
@@ -135,8 +106,6 @@ class FileMenuTest : public AppTest {
         }
     }
     std::string LastPopupText() const { return PopupLog().empty() ? "" : PopupLog().back().text; }
-
-    bool started = false;
 };
 
 // ---------------------------------------------------------------- save and open
@@ -474,7 +443,7 @@ TEST_F(FileMenuTest, RecentListSurvivesARestart) {
     Lire_fichier(b);
     Expect("Quit", 1);
     Menu(MENU_EXIT);
-    Stop();
+    CloseProgram();
     Start(ReadFile(dir.file("Velorcfg.ini")));
     EXPECT_EQ(Recent()[0], b);
     EXPECT_EQ(Recent()[1], a) << "the path keeps its case";
@@ -544,19 +513,6 @@ TEST_F(FileMenuTest, ExitAsksFirst) {
 }
 
 // ---------------------------------------------------------------- printing
-
-// Pages of a PDF file, by pdfinfo.
-int PdfPages(const std::string &pdf) {
-    std::string command = "pdfinfo '" + pdf + "' 2>/dev/null";
-    FILE *p = popen(command.c_str(), "r");
-    if (!p) return -1;
-    char line[512];
-    int pages = -1;
-    while (fgets(line, sizeof line, p))
-        if (std::sscanf(line, "Pages: %d", &pages) == 1) break;
-    pclose(p);
-    return pages;
-}
 
 // The bounding box of what is not white on a page picture.
 QRect InkBox(const QImage &page) {

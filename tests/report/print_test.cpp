@@ -8,7 +8,7 @@
 #include "platform/platform.h"
 #include "report/report.h"
 #include "shell/shell.h"
-#include "support/app_fixture.h"
+#include "support/running_program.h"
 #include "windows/graph_fixture.h"
 #include "windows/windows.h"
 
@@ -26,79 +26,35 @@ namespace {
 const char *const SETTINGS = "1\n1 38400\n16711680\n12632256\n128\n65280\n16776960\n0\n0\n"
                              "\n1\n25\n5\n650\n1000\n0\n***\n";
 
-std::string Shell(const std::string &command) {
-    std::string out;
-    FILE *p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
-        out.append(buffer, n);
-    pclose(p);
-    return out;
-}
-
 std::string PdfText(const std::string &pdf) {
-    return Shell("pdftotext '" + pdf + "' - 2>/dev/null");
-}
-
-int PdfPages(const std::string &pdf) {
-    int pages = -1;
-    std::istringstream in(Shell("pdfinfo '" + pdf + "' 2>/dev/null"));
-    for (std::string line; std::getline(in, line);)
-        if (std::sscanf(line.c_str(), "Pages: %d", &pages) == 1) break;
-    return pages;
+    return CommandOutput("pdftotext '" + pdf + "' - 2>/dev/null");
 }
 
 // The page as a picture; kept under VELORINDER_KEEP_PAGES when set, to look at.
 QImage PagePicture(const std::string &pdf, const std::string &name, int page = 1) {
     const std::string png = fs::path(pdf).replace_extension("").string() + "-" + name;
-    Shell("pdftoppm -png -r 90 -f " + std::to_string(page) + " -singlefile '" + pdf + "' '" + png +
-          "'");
+    CommandOutput("pdftoppm -png -r 90 -f " + std::to_string(page) + " -singlefile '" + pdf +
+                  "' '" + png + "'");
     if (const char *keep = std::getenv("VELORINDER_KEEP_PAGES"))
         fs::copy_file(png + ".png", std::string(keep) + "/" + name + ".png",
                       fs::copy_options::overwrite_existing);
     return QImage(QString::fromStdString(png + ".png"));
 }
 
-class ReportTest : public AppTest {
+class ReportTest : public RunningProgramTest {
   protected:
     void SetUp() override {
-        AppTest::SetUp();
-        CopyFromProgramDir("toolbar", dir.path());
-        static bool registered = false;
-        if (!registered) {
-            RegisterCallbacks();
-            RegisterDisplayCallbacks();
-            RegisterWindowCallbacks();
-            RegisterLinkCallbacks();
-            RegisterFileCallbacks();
-            registered = true;
-        }
-        WriteFile(dir.file("Velorcfg.ini"), SETTINGS);
-        windowCount = 0;
-        currentWindow = -1;
-        ASSERT_TRUE(StartUp());
-        started = true;
-        RemovePopup(1);
-        if (communicationPanel > 0) DiscardPanel(communicationPanel);
-        communicationPanel = 0;
+        RunningProgramTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(StartProgram(SETTINGS));
+        DismissStartUpDialogs();
         for (int i = 0; i < 10; ++i)
             QApplication::processEvents();
     }
     void TearDown() override {
-        if (started) {
-            while (windowCount > 0) {
-                currentWindow = windowCount - 1;
-                Fermer_fenetre();
-            }
-            currentWindow = -1;
-            RemovePopup(1);
-            ShutDown();
-        }
+        CloseProgram();
         language = 1;
         SetPrintFileForTesting("");
-        AppTest::TearDown();
+        RunningProgramTest::TearDown();
     }
     static void Menu(int item) { Gestion_fichier(menuBar, item, nullptr, mainPanel); }
     // A recording file of n samples every `interval` seconds, read as File > Open reads it.
@@ -136,7 +92,6 @@ class ReportTest : public AppTest {
         Menu(MENU_PRINT);
         return pdf;
     }
-    bool started = false;
 };
 
 void ExpectHolds(const std::string &text, const std::vector<std::string> &words) {
@@ -155,7 +110,7 @@ TEST_F(ReportTest, ThePrintedPageSaysWhatWasMeasuredInTheLanguageOfTheProgram) {
                  "Interval: 10 s", "Coefficient K: 1.500000", "Unit: tr/min", "Velorinder 1.0",
                  "Printed on", "Page 1 / 1", "0:00:00", "X = 0:"});
     // Text, not a picture of text: the page's fonts are listed.
-    const std::string fonts = Shell("pdffonts '" + pdf + "'");
+    const std::string fonts = CommandOutput("pdffonts '" + pdf + "'");
     EXPECT_NE(fonts.find("TrueType"), std::string::npos) << fonts;
     PagePicture(pdf, "report-recording");
 
@@ -181,7 +136,7 @@ TEST_F(ReportTest, AFullRecordingIsDrawnAsLinesInASmallFile) {
     ASSERT_TRUE(fs::exists(pdf));
     EXPECT_LT(fs::file_size(pdf), 2u * 1024 * 1024);
     // No picture anywhere on the page: pdfimages lists only its header.
-    const std::string images = Shell("pdfimages -list '" + pdf + "'");
+    const std::string images = CommandOutput("pdfimages -list '" + pdf + "'");
     EXPECT_EQ(std::count(images.begin(), images.end(), '\n'), 2) << images;
     const QImage page = PagePicture(pdf, "report-long");
     int red = 0;

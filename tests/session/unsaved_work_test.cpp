@@ -8,7 +8,7 @@
 #include "platform/platform.h"
 #include "session/session.h"
 #include "shell/shell.h"
-#include "support/app_fixture.h"
+#include "support/running_program.h"
 #include "windows/graph_fixture.h"
 #include "windows/windows.h"
 
@@ -25,42 +25,21 @@ namespace {
 const char *const SETTINGS = "1\n1 38400\n16711680\n12632256\n128\n65280\n16776960\n0\n0\n"
                              "\n1\n25\n5\n650\n1000\n0\n***\n";
 
-class UnsavedWorkTest : public AppTest {
+class UnsavedWorkTest : public RunningProgramTest {
   protected:
     void SetUp() override {
-        AppTest::SetUp();
-        CopyFromProgramDir("toolbar", dir.path());
-        std::memset(recentFiles, 0, sizeof recentFiles);
-        for (int &item : recentItems)
-            item = 0;
+        RunningProgramTest::SetUp();
+        ForgetRecentFiles();
         static bool registered = false;
         if (!registered) {
-            RegisterCallbacks();
-            RegisterDisplayCallbacks();
-            RegisterWindowCallbacks();
-            RegisterLinkCallbacks();
-            RegisterFileCallbacks();
             RegisterEditCallbacks();
             registered = true;
         }
-        WriteFile(dir.file("Velorcfg.ini"), SETTINGS);
-        windowCount = 0;
-        currentWindow = -1;
-        ASSERT_TRUE(StartUp(false));
-        started = true;
+        ASSERT_NO_FATAL_FAILURE(StartProgram(SETTINGS, false));
     }
     void TearDown() override {
         EndRecovery();
-        if (started) {
-            while (windowCount > 0) {
-                currentWindow = windowCount - 1;
-                Fermer_fenetre();
-            }
-            currentWindow = -1;
-            RemovePopup(1);
-            ShutDown();
-        }
-        AppTest::TearDown();
+        RunningProgramTest::TearDown();
     }
     std::string WriteRecording(const std::string &name) {
         RecordingFile f;
@@ -88,8 +67,6 @@ class UnsavedWorkTest : public AppTest {
         Expect("Quit", answer);
         Sortir(mainPanel, 2, EVENT_COMMIT, nullptr, 0, 0);
     }
-
-    bool started = false;
 };
 
 TEST_F(UnsavedWorkTest, AnOpenedFileIsMarkedOnlyOnceItsWorkChanges) {
