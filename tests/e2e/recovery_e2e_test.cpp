@@ -5,6 +5,7 @@
 #include "files/files.h"
 #include "session/session.h"
 #include "support/app_fixture.h"
+#include "support/process.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +22,6 @@
 
 using namespace testsupport;
 namespace fs = std::filesystem;
-
-extern char **environ;
 
 namespace {
 
@@ -69,12 +68,7 @@ class ProgramProcess : public ::testing::Test {
             script += s + "\n";
         WriteFile(logs.file("script"), script);
         fs::remove(logs.file("log"));
-        std::map<std::string, std::string> env;
-        for (char **e = environ; *e; ++e) {
-            std::string s = *e;
-            std::size_t eq = s.find('=');
-            if (eq != std::string::npos) env[s.substr(0, eq)] = s.substr(eq + 1);
-        }
+        std::map<std::string, std::string> env = CurrentEnvironment();
         env["HOME"] = home.path();
         env["XDG_CONFIG_HOME"] = home.file("cfg");
         env["XDG_STATE_HOME"] = home.file("state");
@@ -83,40 +77,10 @@ class ProgramProcess : public ::testing::Test {
         env["QT_PLUGIN_PATH"] = VELORINDER_DRIVER_PLUGINS;
         env["VELORINDER_DRIVER_SCRIPT"] = logs.file("script");
         env["VELORINDER_DRIVER_LOG"] = logs.file("log");
-        std::vector<std::string> envText;
-        for (const auto &[k, v] : env)
-            envText.push_back(k + "=" + v);
-        std::vector<char *> envp;
-        for (auto &s : envText)
-            envp.push_back(s.data());
-        envp.push_back(nullptr);
-        const std::string exe = program.file("velorinder");
-        args.insert(args.begin(), exe);
-        std::vector<char *> argv;
-        for (auto &a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        pid_t pid = fork();
-        if (pid == 0) {
-            if (chdir(work.path().c_str()) != 0) _exit(126);
-            execve(exe.c_str(), argv.data(), envp.data());
-            _exit(127);
-        }
-        return pid;
+        return StartProcess(program.file("velorinder"), std::move(args), env, work.path());
     }
 
-    Log ReadLog() const {
-        Log entries;
-        std::istringstream in(ReadFile(logs.file("log")));
-        for (std::string line; std::getline(in, line);) {
-            std::vector<std::string> fields;
-            std::istringstream f(line);
-            for (std::string field; std::getline(f, field, '\t');)
-                fields.push_back(field);
-            entries.push_back(fields);
-        }
-        return entries;
-    }
+    Log ReadLog() const { return DriverLogEntries(ReadFile(logs.file("log"))); }
     long Done() const {
         Log log = ReadLog();
         return std::count_if(log.begin(), log.end(), [](const auto &e) { return e[0] == "done"; });
@@ -125,15 +89,9 @@ class ProgramProcess : public ::testing::Test {
     // Waits for the program to end; gives its status (-1: killed for taking too long).
     int WaitEnd(pid_t pid) {
         int status = -1;
-        const auto deadline = std::chrono::steady_clock::now() + kLimit;
-        while (waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-                ADD_FAILURE() << "the program did not end\n" << ReadFile(logs.file("log"));
-                return -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!WaitForExit(pid, kLimit, &status)) {
+            ADD_FAILURE() << "the program did not end\n" << ReadFile(logs.file("log"));
+            return -1;
         }
         return status;
     }

@@ -4,6 +4,7 @@
 // writes nothing under the prefix or in the folder it was started from. A
 // driver that Qt loads into the program answers its windows as a user would.
 #include "support/app_fixture.h"
+#include "support/process.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +20,6 @@
 
 using namespace testsupport;
 namespace fs = std::filesystem;
-
-extern char **environ;
 
 namespace {
 
@@ -96,12 +95,7 @@ class InstalledProgram : public ::testing::Test {
     // environment and the driver; gives its process id.
     pid_t Start(const std::string &name, std::vector<std::string> args, const std::string &script,
                 const std::string &log) {
-        std::map<std::string, std::string> env;
-        for (char **e = environ; *e; ++e) {
-            std::string s = *e;
-            std::size_t eq = s.find('=');
-            if (eq != std::string::npos) env[s.substr(0, eq)] = s.substr(eq + 1);
-        }
+        std::map<std::string, std::string> env = CurrentEnvironment();
         env["HOME"] = home.path();
         env["XDG_CONFIG_HOME"] = Home("cfg");
         env["XDG_STATE_HOME"] = Home("state");
@@ -115,27 +109,7 @@ class InstalledProgram : public ::testing::Test {
             env["VELORINDER_DRIVER_SCRIPT"] = script;
             env["VELORINDER_DRIVER_LOG"] = log;
         }
-        std::vector<std::string> envText;
-        for (const auto &[k, v] : env)
-            envText.push_back(k + "=" + v);
-        std::vector<char *> envp;
-        for (auto &s : envText)
-            envp.push_back(s.data());
-        envp.push_back(nullptr);
-        std::string program = prefix_->path() + "/bin/" + name;
-        args.insert(args.begin(), program);
-        std::vector<char *> argv;
-        for (auto &a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-
-        pid_t pid = fork();
-        if (pid == 0) {
-            if (chdir(work.path().c_str()) != 0) _exit(126);
-            execve(program.c_str(), argv.data(), envp.data());
-            _exit(127);
-        }
-        return pid;
+        return StartProcess(prefix_->path() + "/bin/" + name, std::move(args), env, work.path());
     }
 
     // Runs the installed program with the driver's script; gives the log.
@@ -148,24 +122,9 @@ class InstalledProgram : public ::testing::Test {
         std::remove(log.c_str());
         pid_t pid = Start("velorinder", {}, script, log);
         int status = -1;
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(3);
-        while (waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-                ADD_FAILURE() << "the program did not end";
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        std::vector<std::vector<std::string>> entries;
-        for (const std::string &line : Lines(ReadFile(log))) {
-            std::vector<std::string> fields;
-            std::istringstream in(line);
-            for (std::string f; std::getline(in, f, '\t');)
-                fields.push_back(f);
-            entries.push_back(fields);
-        }
+        if (!WaitForExit(pid, std::chrono::minutes(3), &status))
+            ADD_FAILURE() << "the program did not end";
+        std::vector<std::vector<std::string>> entries = DriverLogEntries(ReadFile(log));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << "\n"
                                                                    << ReadFile(log);
         EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
