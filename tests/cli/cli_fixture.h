@@ -45,13 +45,7 @@ inline std::string Quote(const std::string &s) {
     return q + "'";
 }
 
-inline std::vector<std::string> Lines(const std::string &text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
+using testsupport::Lines;
 
 struct Outcome {
     int status;      // the exit status, or 128 + the signal that ended it

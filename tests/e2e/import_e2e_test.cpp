@@ -45,14 +45,6 @@ rd5150::Recording Small(int number, std::vector<double> values, int interval = 1
     return r;
 }
 
-std::vector<std::string> Lines(const std::string &text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 class ImportEndToEnd : public e2e::LinkEndToEnd {
   protected:
     ImportEndToEnd() : LinkEndToEnd(SETTINGS) {}
@@ -109,6 +101,14 @@ class ImportEndToEnd : public e2e::LinkEndToEnd {
         EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d)")))
             << lines[1];
         EXPECT_EQ(lines[2], line);
+    }
+
+    // The first recording alone was saved, whole, as one.mon, and no
+    // temporary file is left.
+    void ExpectOnlyOneMonKept(const rd5150::Recording &first) {
+        ExpectTransferFile(dir.file("one.mon"), "one.mon", rd5150::FormatRecordingLine(first));
+        EXPECT_EQ(FilesEndingIn(".mon"), (std::set<std::string>{"one.mon"}));
+        EXPECT_TRUE(FilesEndingIn(".tmp").empty());
     }
 
     // Error 31 alone, then the list of the one recording that arrived; the
@@ -406,9 +406,7 @@ TEST_F(ImportEndToEnd, LineCutOffBySilenceIsNoRecordingAndTheNextImportWorks) {
     ExpectCutLineReported();
     EXPECT_EQ(sim->Requests(), (std::vector<std::string>{" ", "Md", "Mg", "Mg"}))
         << "no new attempt from the start";
-    ExpectTransferFile(dir.file("one.mon"), "one.mon", rd5150::FormatRecordingLine(recordings[0]));
-    EXPECT_EQ(FilesEndingIn(".mon"), (std::set<std::string>{"one.mon"}));
-    EXPECT_TRUE(FilesEndingIn(".tmp").empty());
+    ExpectOnlyOneMonKept(recordings[0]);
 
     ClearPopupLog();
     SaveAs("one.mon");
@@ -439,9 +437,7 @@ TEST_F(ImportEndToEnd, InstrumentGoneMidLineIsNoRecordingAndTheNextImportWorks) 
     unplug.join();
     EXPECT_LT(took, 3s);
     ExpectCutLineReported();
-    ExpectTransferFile(dir.file("one.mon"), "one.mon", rd5150::FormatRecordingLine(recordings[0]));
-    EXPECT_EQ(FilesEndingIn(".mon"), (std::set<std::string>{"one.mon"}));
-    EXPECT_TRUE(FilesEndingIn(".tmp").empty());
+    ExpectOnlyOneMonKept(recordings[0]);
 
     // Plugged in again: a new device behind COM1, the program still running.
     rd5150::Options fast;
@@ -495,9 +491,7 @@ TEST_F(ImportEndToEnd, StopDuringALongLineEndsItAtOnce) {
     EXPECT_EQ(percent, std::to_string(gauge) + " %");
     EXPECT_EQ(ErrorTexts(), std::vector<std::string>{"Error n° -127: Stop asked by operator"});
     EXPECT_EQ(sim->Requests(), (std::vector<std::string>{" ", "Md", "Mg", "Mg"}));
-    ExpectTransferFile(dir.file("one.mon"), "one.mon", rd5150::FormatRecordingLine(recordings[0]));
-    EXPECT_EQ(FilesEndingIn(".mon"), (std::set<std::string>{"one.mon"}));
-    EXPECT_TRUE(FilesEndingIn(".tmp").empty());
+    ExpectOnlyOneMonKept(recordings[0]);
     EXPECT_EQ(importRunning, 1);
 }
 

@@ -44,14 +44,6 @@ std::map<std::string, Entry> Snapshot(const std::string &root) {
     return files;
 }
 
-std::vector<std::string> Lines(const std::string &text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 std::vector<double> Numbers(const std::string &line) {
     std::vector<double> numbers;
     std::istringstream in(line);

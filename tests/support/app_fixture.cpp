@@ -56,6 +56,14 @@ void WriteFile(const std::string &path, const std::string &text) {
     out << text;
 }
 
+std::vector<std::string> Lines(const std::string &text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
 MainWindowForTesting::MainWindowForTesting(int height, int width) {
     EnsureApplication();
     SetProjectDirForTesting(dir.path());

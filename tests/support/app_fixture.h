@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -30,6 +31,8 @@ std::string ProgramDir();
 void CopyFromProgramDir(const std::string &name, const std::string &dir);
 std::string ReadFile(const std::string &path);
 void WriteFile(const std::string &path, const std::string &text);
+// The lines of text, without their line ends.
+std::vector<std::string> Lines(const std::string &text);
 
 // The main panel and the graph-window template, shown at the given size in a
 // temporary program directory, without the splash and settings of start-up;
