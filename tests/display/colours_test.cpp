@@ -1,6 +1,7 @@
 // The colours popup on real graph windows: live picks, Cancel, Default, and
 // the confirmed colours kept in the settings file.
 #include "link/link.h"
+#include "support/running_program.h"
 #include "windows/graph_fixture.h"
 
 #include <QAbstractButton>
@@ -264,33 +265,15 @@ TEST_F(ColoursTest, NothingOpensWithoutAWindow) {
 }
 
 // The whole program, from a settings file to the one it writes at exit.
-class ColoursSettingsTest : public testsupport::AppTest {
+class ColoursSettingsTest : public testsupport::RunningProgramTest {
   protected:
     void SetUp() override {
-        AppTest::SetUp();
-        testsupport::CopyFromProgramDir("toolbar", dir.path());
-        RegisterCallbacks();
+        RunningProgramTest::SetUp();
         RegisterColourCallbacks();
         // Curve blue, graph white, graticule magenta.
-        testsupport::WriteFile(dir.file("Velorcfg.ini"),
-                               "1\n1 38400\n255\n16777215\n128\n65280\n16776960\n"
-                               "16711935\n0\n\n1\n25\n5\n650\n1000\n0\n***\n");
-        windowCount = 0;
-        currentWindow = -1;
-        ASSERT_TRUE(StartUp());
-        RemovePopup(1);
-        if (communicationPanel > 0) DiscardPanel(communicationPanel);
-        communicationPanel = 0;
-    }
-    void TearDown() override {
-        while (windowCount > 0) {
-            currentWindow = windowCount - 1;
-            Fermer_fenetre();
-        }
-        currentWindow = -1;
-        RemovePopup(1);
-        ShutDown();
-        AppTest::TearDown();
+        ASSERT_NO_FATAL_FAILURE(StartProgram("1\n1 38400\n255\n16777215\n128\n65280\n16776960\n"
+                                             "16711935\n0\n\n1\n25\n5\n650\n1000\n0\n***\n"));
+        DismissStartUpDialogs();
     }
     SavedColours savedColours;
 };

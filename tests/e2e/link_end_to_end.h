@@ -27,13 +27,7 @@ class LinkEndToEnd : public testsupport::AppTest {
         AppTest::SetUp();
         testsupport::CopyFromProgramDir("toolbar", dir.path());
         testsupport::WriteFile(dir.file("Velorcfg.ini"), settings_);
-        static bool registered = false;
-        if (!registered) {
-            RegisterCallbacks();
-            RegisterDisplayCallbacks();
-            RegisterWindowCallbacks();
-            registered = true;
-        }
+        testsupport::RegisterGraphCallbacks();
         windowCount = 0;
         currentWindow = -1;
         importRunning = 1;

@@ -22,6 +22,15 @@ void EnsureApplication() {
     InitCVIRTE(argc, argv);
 }
 
+void RegisterGraphCallbacks() {
+    static bool registered = false;
+    if (registered) return;
+    RegisterCallbacks();
+    RegisterDisplayCallbacks();
+    RegisterWindowCallbacks();
+    registered = true;
+}
+
 TempDir::TempDir() {
     std::string templ = (fs::temp_directory_path() / "velorinder-XXXXXX").string();
     std::vector<char> buf(templ.begin(), templ.end());

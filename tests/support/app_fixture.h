@@ -12,6 +12,9 @@ namespace testsupport {
 
 // Creates the QApplication once for the whole test program.
 void EnsureApplication();
+// Registers, once for the test program, the callbacks of the main panel, the
+// graph windows and the display menu.
+void RegisterGraphCallbacks();
 
 // A fresh project directory under /tmp, removed afterwards.
 class TempDir {

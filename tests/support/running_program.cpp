@@ -36,11 +36,9 @@ int PdfPages(const std::string &pdf) {
 void RunningProgramTest::SetUp() {
     AppTest::SetUp();
     CopyFromProgramDir("toolbar", dir.path());
+    RegisterGraphCallbacks();
     static bool registered = false;
     if (!registered) {
-        RegisterCallbacks();
-        RegisterDisplayCallbacks();
-        RegisterWindowCallbacks();
         RegisterLinkCallbacks();
         RegisterFileCallbacks();
         registered = true;

@@ -71,13 +71,7 @@ class GraphWindowTest : public AppTest {
   protected:
     void SetUp() override {
         AppTest::SetUp();
-        static bool registered = false;
-        if (!registered) {
-            RegisterCallbacks();
-            RegisterDisplayCallbacks();
-            RegisterWindowCallbacks();
-            registered = true;
-        }
+        RegisterGraphCallbacks();
         mainPanel = LoadPanel(0, ResourceFile(), PANEL_MAIN);
         ASSERT_GT(mainPanel, 0);
         menuBar = GetPanelMenuBar(mainPanel);
