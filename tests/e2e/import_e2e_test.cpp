@@ -56,6 +56,29 @@ class ImportEndToEnd : public e2e::LinkEndToEnd {
         LinkEndToEnd::TearDown();
     }
 
+    // Presses Stop once the second "Mg" reply has been arriving for 0.3 s;
+    // `atPress` runs just before the press. Posted before Import, which runs
+    // the event loop that carries it out.
+    void StopIntoTheSecondLine(std::function<void()> atPress) {
+        stopAtPress_ = std::move(atPress);
+        stopLineBegan_ = {};
+        PostDeferredCall([this] { WatchForStop(); }, 5);
+    }
+    void WatchForStop() {
+        const auto now = std::chrono::steady_clock::now();
+        if (stopLineBegan_ == std::chrono::steady_clock::time_point{} && sim->RequestCount() >= 4)
+            stopLineBegan_ = now;
+        if (stopLineBegan_ != std::chrono::steady_clock::time_point{} &&
+            now - stopLineBegan_ >= 300ms) {
+            stopAtPress_();
+            Click(progressPanel, STOP_BUTTON);
+        } else {
+            PostDeferredCall([this] { WatchForStop(); }, 5);
+        }
+    }
+    std::function<void()> stopAtPress_;
+    std::chrono::steady_clock::time_point stopLineBegan_{};
+
     // Starts the instrument and the program; closes the communication dialog
     // that start-up opens. Paced: the lines take their time on the wire.
     void Start(std::vector<rd5150::Recording> recordings, rd5150::Options options = {},
@@ -463,23 +486,14 @@ TEST_F(ImportEndToEnd, StopDuringALongLineEndsItAtOnce) {
     Start(recordings, {}, true);
     SaveAs("one.mon");
     // Stop 0.3 s into the second line.
-    std::chrono::steady_clock::time_point lineBegan{}, pressedAt{};
+    std::chrono::steady_clock::time_point pressedAt{};
     int gauge = -1;
     std::string percent;
-    std::function<void()> watch = [&] {
-        auto now = std::chrono::steady_clock::now();
-        if (lineBegan == std::chrono::steady_clock::time_point{} && sim->RequestCount() >= 4)
-            lineBegan = now;
-        if (lineBegan != std::chrono::steady_clock::time_point{} && now - lineBegan >= 300ms) {
-            GetCtrlVal(progressPanel, IMPORT_PROGRESS_GAUGE, &gauge);
-            GetCtrlVal(progressPanel, IMPORT_PROGRESS_PERCENT, &percent);
-            pressedAt = now;
-            Click(progressPanel, STOP_BUTTON);
-        } else {
-            PostDeferredCall(watch, 5);
-        }
-    };
-    PostDeferredCall(watch, 5);
+    StopIntoTheSecondLine([&] {
+        GetCtrlVal(progressPanel, IMPORT_PROGRESS_GAUGE, &gauge);
+        GetCtrlVal(progressPanel, IMPORT_PROGRESS_PERCENT, &percent);
+        pressedAt = std::chrono::steady_clock::now();
+    });
     Expect("Error n° -127");
     Import();
     auto ended = std::chrono::steady_clock::now();
@@ -536,20 +550,8 @@ TEST_F(ImportEndToEnd, ImportSoonAfterAStopMidLineIgnoresTheRestOfThatLine) {
                                                  Small(2, std::vector<double>(4000, 7.5))};
     Start(recordings, options, true);
     SaveAs("one.mon");
-    std::chrono::steady_clock::time_point lineBegan{};
     bool pressed = false;
-    std::function<void()> watch = [&] {
-        auto now = std::chrono::steady_clock::now();
-        if (lineBegan == std::chrono::steady_clock::time_point{} && sim->RequestCount() >= 4)
-            lineBegan = now;
-        if (lineBegan != std::chrono::steady_clock::time_point{} && now - lineBegan >= 300ms) {
-            pressed = true;
-            Click(progressPanel, STOP_BUTTON);
-        } else {
-            PostDeferredCall(watch, 5);
-        }
-    };
-    PostDeferredCall(watch, 5);
+    StopIntoTheSecondLine([&] { pressed = true; });
     Expect("Error n° -127");
     Import();
     ASSERT_TRUE(pressed);
